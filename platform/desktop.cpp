@@ -1,0 +1,44 @@
+#include "platform/desktop.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QScreen>
+#include <QWidget>
+
+namespace platform {
+
+void QtDesktop::letEventsRun() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+int QtDesktop::showCursor(bool show) {
+  const bool wasHidden = cursorCount_ < 0;
+  cursorCount_ += show ? 1 : -1;
+  const bool isHidden = cursorCount_ < 0;
+  if (isHidden && !wasHidden) QGuiApplication::setOverrideCursor(QCursor(Qt::BlankCursor));
+  if (wasHidden && !isHidden) QGuiApplication::restoreOverrideCursor();
+  return cursorCount_;
+}
+
+QSize QtDesktop::screenSize() const {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? screen->geometry().size() : QSize(640, 480);
+}
+
+void QtDesktop::makeTopmost(QWidget& window) {
+  if (window.windowFlags().testFlag(Qt::WindowStaysOnTopHint)) return;
+  // Changing the flags of a shown window hides it; show it again as it was.
+  const bool wasVisible = window.isVisible();
+  window.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  if (wasVisible) window.show();
+}
+
+void QtDesktop::bringToTop(QWidget& window) {
+  window.raise();
+  window.activateWindow();
+}
+
+void QtDesktop::saverStopped() {
+  // X11 keeps no "a saver runs" setting of its own; the idle daemon that
+  // started us learns of the end from our exit.
+}
+
+}  // namespace platform

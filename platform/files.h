@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace platform {
+
+// Reads a whole file. Throws PlatformError: FileNotFound when no such file is
+// in an existing folder, PathNotFound when a folder on the way is missing,
+// Other for anything else (permission, a folder, a read error).
+QByteArray readWholeFile(const QString& path);
+
+// Replaces the file with the given bytes, or leaves the old file exactly as it
+// was: the bytes go to a temporary file beside it, which is flushed to disk
+// and then renamed over the old one. Throws PlatformError (Other) naming the
+// failure.
+void replaceFile(const QString& path, const QByteArray& bytes);
+
+}  // namespace platform

@@ -1,0 +1,14 @@
+#include "platform/platform.h"
+
+namespace platform {
+
+Platform makeDesktopPlatform(int argc, char** argv) {
+  Platform platform;
+  platform.process = std::make_unique<DesktopProcess>(argc, argv);
+  platform.desktop = std::make_unique<QtDesktop>();
+  platform.messages = std::make_unique<QtMessageBoxes>();
+  platform.passwordChange = std::make_unique<LoginPasswordChange>();
+  return platform;
+}
+
+}  // namespace platform

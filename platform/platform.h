@@ -1,0 +1,32 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "platform/desktop.h"
+#include "platform/message_boxes.h"
+#include "platform/password_change.h"
+#include "platform/process.h"
+
+class QWidget;
+
+namespace platform {
+
+class Player;
+
+// Everything the program needs of the desktop, handed to StartUp as one
+// object. Tests build one from scripted stand-ins (platform/scripted).
+struct Platform {
+  std::unique_ptr<Process> process;
+  std::unique_ptr<Desktop> desktop;
+  std::unique_ptr<MessageBoxes> messages;
+  std::unique_ptr<PasswordChange> passwordChange;
+  // Makes the media player control inside the given window.
+  std::function<Player*(QWidget* parent)> makePlayer;
+};
+
+// The real desktop: Qt, libmpv, PAM and the per-user files. Needs a
+// QApplication.
+Platform makeDesktopPlatform(int argc, char** argv);
+
+}  // namespace platform

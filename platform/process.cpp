@@ -1,0 +1,58 @@
+#include "platform/process.h"
+
+#include <unistd.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QStandardPaths>
+#include <QStringList>
+#include <cstdio>
+
+#include "platform/host_text.h"
+
+namespace platform {
+namespace {
+
+QString instanceLockPath() {
+  QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  if (folder.isEmpty()) folder = QDir::tempPath();
+  return folder + "/reelvista.lock";
+}
+
+}  // namespace
+
+DesktopProcess::DesktopProcess(int argc, char** argv) {
+  QStringList arguments;
+  for (int i = 1; i < argc; ++i) arguments << fromHostBytes(argv[i]);
+  commandLine_ = arguments.join(' ');
+}
+
+DesktopProcess::~DesktopProcess() = default;
+
+QString DesktopProcess::executableFolder() const {
+  return QFileInfo(QFileInfo("/proc/self/exe").canonicalFilePath()).path();
+}
+
+QString DesktopProcess::currentFolder() const { return QDir::currentPath(); }
+
+bool DesktopProcess::anotherInstanceRunning() {
+  if (instanceLock_) return false;  // this process already holds the lock
+  auto lock = std::make_unique<QLockFile>(instanceLockPath());
+  // A lock left by a process that died is stale: QLockFile sees that its
+  // owner no longer runs and takes it over.
+  lock->setStaleLockTime(0);
+  if (!lock->tryLock(0)) return lock->error() == QLockFile::LockFailedError;
+  instanceLock_ = std::move(lock);
+  return false;
+}
+
+void DesktopProcess::endAtOnce(int status) {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  // The lock file is ours; leave no stale file behind for the next start.
+  if (instanceLock_) instanceLock_->unlock();
+  ::_exit(status);
+}
+
+}  // namespace platform

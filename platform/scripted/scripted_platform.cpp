@@ -1,0 +1,52 @@
+#include "platform/scripted/scripted_platform.h"
+
+#include <QCoreApplication>
+#include <QWidget>
+
+#include "platform/errors.h"
+
+namespace platform::scripted {
+
+void ScriptedProcess::endAtOnce(int status) {
+  endings.push_back(status);
+  throw ProgramEnded{status};
+}
+
+void ScriptedDesktop::letEventsRun() {
+  ++eventRuns;
+  if (onLetEventsRun) onLetEventsRun();
+  if (runRealEvents) QCoreApplication::processEvents();
+}
+
+void ScriptedDesktop::makeTopmost(QWidget& window) {
+  placements << "topmost " + window.windowTitle();
+}
+
+void ScriptedDesktop::bringToTop(QWidget& window) { placements << "top " + window.windowTitle(); }
+
+int ScriptedMessageBoxes::show(const QString& text, int style, const QString& title,
+                               QWidget* /*owner*/) {
+  shown.push_back({text, style, title});
+  if (onShow) onShow(shown.back());
+  return 1;
+}
+
+namespace {
+
+template <typename Service, typename Base>
+Service& install(std::unique_ptr<Base>& slot) {
+  auto service = std::make_unique<Service>();
+  Service& reference = *service;
+  slot = std::move(service);
+  return reference;
+}
+
+}  // namespace
+
+ScriptedPlatform::ScriptedPlatform()
+    : process(install<ScriptedProcess>(platform.process)),
+      desktop(install<ScriptedDesktop>(platform.desktop)),
+      messages(install<ScriptedMessageBoxes>(platform.messages)),
+      passwordChange(install<ScriptedPasswordChange>(platform.passwordChange)) {}
+
+}  // namespace platform::scripted

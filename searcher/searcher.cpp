@@ -1,0 +1,7 @@
+#include "searcher/searcher.h"
+
+#include "startup/program.h"
+
+Searcher::Searcher(Program& /*program*/, QWidget* settingsDialog) : QDialog(settingsDialog) {
+  setWindowTitle(QStringLiteral("Search Reelvista file"));
+}

@@ -1,0 +1,108 @@
+#include "startup/startup.h"
+
+#include <climits>
+#include <cstdio>
+
+#include "platform/errors.h"
+#include "startup/program.h"
+#include "startup/settings_file.h"
+
+using platform::ErrorNumber;
+using platform::PlatformError;
+
+namespace {
+
+void reportOnStandardError(const QString& text) {
+  std::fprintf(stderr, "Reelvista: %s\n", text.toLocal8Bit().constData());
+}
+
+void openSaver(Program& program) {
+  if (!program.state.NoDriveScan) {
+    QWidget& scan = program.windows.winSeek();
+    program.platform.desktop->letEventsRun();
+    scan.show();
+  } else {
+    program.windows.canvas().show();
+  }
+}
+
+void openSettings(Program& program) {
+  QWidget& setup = program.windows.setup();
+  program.platform.desktop->makeTopmost(setup);
+  program.platform.desktop->bringToTop(setup);
+  setup.show();
+}
+
+// The play list holds 1000 entries; a longer file still starts the program
+// with the first 1000 and says what was left out.
+void reportEntriesLeftOut(Program& program, const SettingsReadReport& report, bool saverMode) {
+  if (report.entriesLeftOut == 0) return;
+  const QString text =
+      QStringLiteral(
+          "The settings file lists %1 more play-list entries than the %2 the screen saver can "
+          "hold. Only the first %2 were loaded; saving the settings keeps just these.")
+          .arg(report.entriesLeftOut)
+          .arg(kMaxPlayCount);
+  if (saverMode) {
+    reportOnStandardError(text);
+  } else {
+    program.platform.messages->show(text, platform::style::kExclamation);
+  }
+}
+
+}  // namespace
+
+long long ownerWindowAfterSwitch(const QString& upperCommandLine) {
+  qsizetype at = upperCommandLine.indexOf(QStringLiteral("/A")) + 2;
+  while (at < upperCommandLine.size() &&
+         (upperCommandLine[at] == ' ' || upperCommandLine[at] == ':')) {
+    ++at;
+  }
+  long long owner = 0;
+  for (; at < upperCommandLine.size() && upperCommandLine[at].isDigit(); ++at) {
+    if (owner > (LLONG_MAX - 9) / 10) return 0;  // no window has such a number
+    owner = owner * 10 + upperCommandLine[at].digitValue();
+  }
+  return owner;
+}
+
+void StartUp(Program& program) {
+  platform::Platform& desktop = program.platform;
+  SharedState& state = program.state;
+
+  state.Exiting = false;
+  if (desktop.process->anotherInstanceRunning()) desktop.process->endAtOnce(0);
+  const QString command = desktop.process->commandLine().toUpper();
+  if (command.contains(QStringLiteral("/A"))) {
+    desktop.passwordChange->change(QStringLiteral("SCRSAVE"), ownerWindowAfterSwitch(command));
+    return;
+  }
+  if (command.contains(QStringLiteral("/P"))) desktop.process->endAtOnce(0);
+  state.random.seedFromTimeOfDay();
+  state.setDefaults();
+  const QString path = settingsFilePath(desktop.process->executableFolder());
+
+  const bool saverMode = command.contains(QStringLiteral("/S"));
+  try {
+    const SettingsReadReport report = readSettingsFile(path, state);
+    if (saverMode) {
+      reportEntriesLeftOut(program, report, true);
+      openSaver(program);
+      return;
+    }
+    openSettings(program);
+    reportEntriesLeftOut(program, report, false);
+  } catch (const PlatformError& failure) {
+    if (failure.number() != ErrorNumber::FileNotFound) {
+      // Start-up gives up without a window; the reason goes where the
+      // person who started us can read it.
+      reportOnStandardError(failure.description());
+      return;
+    }
+    try {
+      openSettings(program);
+    } catch (const PlatformError& windowFailure) {
+      reportOnStandardError(windowFailure.description());
+    }
+  }
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+struct Program;
+
+// The first code of the program: decides the mode from the command line,
+// reads the settings file and opens the window the mode needs. Returns with
+// one window shown, or with none, in which case the program ends.
+void StartUp(Program& program);
+
+// The owner window number that follows "/A" on the command line, 0 if none.
+long long ownerWindowAfterSwitch(const QString& upperCommandLine);

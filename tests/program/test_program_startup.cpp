@@ -1,0 +1,45 @@
+// The built program, started as the desktop would start it.
+#include <gtest/gtest.h>
+
+#include "support/program_run.h"
+
+class ProgramStartup : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!haveDisplay()) GTEST_SKIP() << "needs an X display; ./x test provides one";
+  }
+};
+
+TEST_F(ProgramStartup, PreviewAndAnEmptySettingsFileEndAtOnceWithoutAWindow) {
+  ProgramRun preview;
+  preview.writeSettingsFile("\r\n*.AVI\r\n");
+  preview.start({"/p", "1234"});
+  EXPECT_EQ(preview.waitForExit(10000), 0);
+
+  ProgramRun empty;
+  empty.writeSettingsFile("");
+  empty.start({"/S"});
+  EXPECT_EQ(empty.waitForExit(10000), 0);
+  EXPECT_TRUE(empty.standardError().contains("ends before line 1"));
+
+  ProgramRun password;
+  password.start({"/A", "77"});
+  EXPECT_EQ(password.waitForExit(10000), 0);
+  EXPECT_TRUE(password.standardError().contains("Nothing was changed"));
+}
+
+TEST_F(ProgramStartup, WithoutASettingsFileTheSettingsOpenAndASecondInstanceEnds) {
+  ProgramRun settings;
+  settings.start({"/S"});
+  EXPECT_FALSE(settings.waitForWindow("Settings", 15000).isEmpty());
+  settings.screenshot("settings-without-a-file");
+
+  // The same user starting it again: the new one ends at once. It shares the
+  // first one's runtime folder, where the instance lock lives.
+  ProgramRun second;
+  second.setEnvironment("XDG_RUNTIME_DIR", settings.runtimeFolder());
+  second.writeSettingsFile("\r\n*.AVI\r\n");
+  second.start({"/S"});
+  EXPECT_EQ(second.waitForExit(10000), 0);
+  EXPECT_FALSE(settings.waitForExit(0).has_value()) << "the first one still runs";
+}

@@ -1,0 +1,100 @@
+#include "support/program_run.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QThread>
+#include <stdexcept>
+
+namespace {
+
+QString requiredEnvironment(const char* name) {
+  const QString value = qEnvironmentVariable(name);
+  if (value.isEmpty()) throw std::runtime_error(std::string(name) + " is not set");
+  return value;
+}
+
+QString runTool(const QString& tool, const QStringList& arguments) {
+  QProcess process;
+  process.start(tool, arguments);
+  process.waitForFinished(20000);
+  return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+}  // namespace
+
+bool haveDisplay() { return !qEnvironmentVariable("DISPLAY").isEmpty(); }
+
+ProgramRun::ProgramRun() : environment_(QProcessEnvironment::systemEnvironment()) {
+  const QString built = requiredEnvironment("REELVISTA_EXECUTABLE");
+  executable_ = folder_ / QFileInfo(built).fileName();
+  if (!QFile::copy(built, executable_)) throw std::runtime_error("cannot copy the executable");
+  QDir().mkpath(home_ / "config/reelvista");
+  QDir().mkpath(home_ / "runtime");
+  QFile::setPermissions(home_ / "runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  environment_.insert("XDG_CONFIG_HOME", home_ / "config");
+  environment_.insert("XDG_RUNTIME_DIR", home_ / "runtime");
+  environment_.remove("QT_QPA_PLATFORM");
+}
+
+ProgramRun::~ProgramRun() {
+  if (process_ && process_->state() != QProcess::NotRunning) {
+    process_->kill();
+    process_->waitForFinished(5000);
+  }
+}
+
+QString ProgramRun::configFolder() const { return home_ / "config/reelvista"; }
+
+QString ProgramRun::runtimeFolder() const { return home_ / "runtime"; }
+
+void ProgramRun::writeSettingsFile(const QByteArray& bytes) const {
+  folder_.write("ReelvistaSaver.INI", bytes);
+}
+
+QByteArray ProgramRun::settingsFile() const { return folder_.read("ReelvistaSaver.INI"); }
+
+void ProgramRun::setEnvironment(const QString& name, const QString& value) {
+  environment_.insert(name, value);
+}
+
+void ProgramRun::start(const QStringList& arguments) {
+  process_ = std::make_unique<QProcess>();
+  process_->setProcessEnvironment(environment_);
+  process_->setWorkingDirectory(folder_.path());
+  process_->start(executable_, arguments);
+  if (!process_->waitForStarted(10000)) throw std::runtime_error("the program did not start");
+}
+
+std::optional<int> ProgramRun::waitForExit(int milliseconds) {
+  if (!process_->waitForFinished(milliseconds) && process_->state() != QProcess::NotRunning) {
+    return std::nullopt;
+  }
+  if (process_->exitStatus() != QProcess::NormalExit) return -1;
+  return process_->exitCode();
+}
+
+QString ProgramRun::standardError() { return QString::fromLocal8Bit(process_->readAllStandardError()); }
+
+QString ProgramRun::waitForWindow(const QString& title, int milliseconds) {
+  const QDeadlineTimer deadline(milliseconds);
+  const QString pid = QString::number(process_->processId());
+  while (!deadline.hasExpired()) {
+    const QString found =
+        xdotool({"search", "--all", "--onlyvisible", "--pid", pid, "--name", "^" + title + "$"});
+    if (!found.isEmpty()) return found.split('\n').first();
+    QThread::msleep(100);
+  }
+  return {};
+}
+
+QString ProgramRun::xdotool(const QStringList& arguments) { return runTool("xdotool", arguments); }
+
+QString ProgramRun::screenshot(const QString& name) const {
+  const QString directory = qEnvironmentVariable("REELVISTA_SCREENSHOTS", folder_.path());
+  QDir().mkpath(directory);
+  const QString file = directory + "/" + name + ".png";
+  runTool("ffmpeg", {"-loglevel", "error", "-y", "-f", "x11grab", "-i",
+                     qEnvironmentVariable("DISPLAY"), "-frames:v", "1", file});
+  return file;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+
+#include "support/temp_folder.h"
+
+// One run of the built program, for whole-program tests: the executable is
+// copied into a temporary folder (so its settings file lives there), with its
+// own per-user folders, on the X display the test runs under.
+class ProgramRun {
+ public:
+  ProgramRun();
+  ~ProgramRun();
+
+  // The folder holding the copied executable, and so its settings file.
+  const TempFolder& folder() const { return folder_; }
+  // The per-user configuration folder ($XDG_CONFIG_HOME/reelvista).
+  QString configFolder() const;
+  // The per-user runtime folder ($XDG_RUNTIME_DIR), where the instance lock lives.
+  QString runtimeFolder() const;
+  void writeSettingsFile(const QByteArray& bytes) const;
+  QByteArray settingsFile() const;
+  // Extra environment for the program (pam_wrapper, for instance).
+  void setEnvironment(const QString& name, const QString& value);
+
+  void start(const QStringList& arguments);
+  // The exit status, or nothing when the program still runs after the time.
+  std::optional<int> waitForExit(int milliseconds);
+  QString standardError();
+  // The id of a shown window with this exact title, or empty after the time.
+  QString waitForWindow(const QString& title, int milliseconds);
+  // Runs xdotool with the arguments and returns what it printed.
+  static QString xdotool(const QStringList& arguments);
+  // Saves the whole screen as a PNG file and returns its path.
+  QString screenshot(const QString& name) const;
+
+ private:
+  TempFolder folder_;
+  TempFolder home_;
+  QString executable_;
+  QProcessEnvironment environment_;
+  std::unique_ptr<QProcess> process_;
+};
+
+// True when the test runs with an X display to start the program on.
+bool haveDisplay();

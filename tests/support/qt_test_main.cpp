@@ -1,0 +1,13 @@
+// The main of every test binary: GoogleTest inside a QApplication, so that
+// tests can use real widgets.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <clocale>
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  std::setlocale(LC_NUMERIC, "C");
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
