@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
   platform::Platform desktop = platform::makeDesktopPlatform(argc, argv);
   Program program(desktop, programWindows());
   StartUp(program);
-  if (!program.windows.anyVisible()) return 0;
+  if (!program.windows.anyVisible())
+    return 0;
   return application.exec();
 }

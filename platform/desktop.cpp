@@ -7,14 +7,18 @@
 
 namespace platform {
 
-void QtDesktop::letEventsRun() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void QtDesktop::letEventsRun() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 int QtDesktop::showCursor(bool show) {
   const bool wasHidden = cursorCount_ < 0;
   cursorCount_ += show ? 1 : -1;
   const bool isHidden = cursorCount_ < 0;
-  if (isHidden && !wasHidden) QGuiApplication::setOverrideCursor(QCursor(Qt::BlankCursor));
-  if (wasHidden && !isHidden) QGuiApplication::restoreOverrideCursor();
+  if (isHidden && !wasHidden)
+    QGuiApplication::setOverrideCursor(QCursor(Qt::BlankCursor));
+  if (wasHidden && !isHidden)
+    QGuiApplication::restoreOverrideCursor();
   return cursorCount_;
 }
 
@@ -24,11 +28,13 @@ QSize QtDesktop::screenSize() const {
 }
 
 void QtDesktop::makeTopmost(QWidget& window) {
-  if (window.windowFlags().testFlag(Qt::WindowStaysOnTopHint)) return;
+  if (window.windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+    return;
   // Changing the flags of a shown window hides it; show it again as it was.
   const bool wasVisible = window.isVisible();
   window.setWindowFlag(Qt::WindowStaysOnTopHint, true);
-  if (wasVisible) window.show();
+  if (wasVisible)
+    window.show();
 }
 
 void QtDesktop::bringToTop(QWidget& window) {

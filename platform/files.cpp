@@ -14,7 +14,9 @@
 namespace platform {
 namespace {
 
-QString systemReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+QString systemReason(int error) {
+  return QString::fromLocal8Bit(std::strerror(error));
+}
 
 [[noreturn]] void throwOpenFailure(const QString& path, int error) {
   if (error == ENOENT && QFileInfo(QFileInfo(path).path()).isDir()) {
@@ -30,7 +32,8 @@ class FileDescriptor {
  public:
   explicit FileDescriptor(int fd) : fd_(fd) {}
   ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0)
+      ::close(fd_);
   }
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
@@ -46,16 +49,18 @@ QByteArray readWholeFile(const QString& path) {
   const QByteArray hostPath = toHostBytes(path);
   // O_NONBLOCK: a FIFO put in the file's place must not hang the program.
   FileDescriptor file(::open(hostPath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (file.get() < 0) throwOpenFailure(path, errno);
+  if (file.get() < 0)
+    throwOpenFailure(path, errno);
   QByteArray contents;
   char buffer[64 * 1024];
   for (;;) {
     const ssize_t count = ::read(file.get(), buffer, sizeof buffer);
-    if (count == 0) break;
+    if (count == 0)
+      break;
     if (count < 0) {
-      if (errno == EINTR) continue;
-      throw PlatformError(ErrorNumber::Other,
-                          "Cannot read " + path + ": " + systemReason(errno));
+      if (errno == EINTR)
+        continue;
+      throw PlatformError(ErrorNumber::Other, "Cannot read " + path + ": " + systemReason(errno));
     }
     contents.append(buffer, count);
   }

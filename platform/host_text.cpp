@@ -7,7 +7,9 @@ namespace {
 
 constexpr char16_t kEscapeBase = 0xDC00;
 
-bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+bool isContinuation(unsigned char byte) {
+  return (byte & 0xC0) == 0x80;
+}
 
 // Length of the valid UTF-8 sequence starting at bytes[at], or 0 when the
 // bytes there are not one (overlong forms and encoded surrogates included).
@@ -28,13 +30,16 @@ int validSequenceLength(std::string_view bytes, size_t at, char32_t& codePoint) 
   } else {
     return 0;
   }
-  if (at + length > bytes.size()) return 0;
+  if (at + length > bytes.size())
+    return 0;
   for (int i = 1; i < length; ++i) {
     const auto next = static_cast<unsigned char>(bytes[at + i]);
-    if (!isContinuation(next)) return 0;
+    if (!isContinuation(next))
+      return 0;
     value = (value << 6) | (next & 0x3F);
   }
-  if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+  if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+    return 0;
   codePoint = value;
   return length;
 }
@@ -66,7 +71,8 @@ QString fromHostBytes(std::string_view bytes) {
     char32_t codePoint = 0;
     const int length = validSequenceLength(bytes, at, codePoint);
     if (length == 0) {
-      text.append(QChar(static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(bytes[at]))));
+      text.append(
+          QChar(static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(bytes[at]))));
       ++at;
       continue;
     }

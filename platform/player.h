@@ -8,12 +8,12 @@ namespace platform {
 // The dispatch identifiers the program drives the media player by.
 // The playback work documents beside each option what it selects here.
 enum class Dispid : int {
-  FileName = 1026,          // set: the media file to open
-  AutoSize = -500,          // set: the player does not size itself to the media
-  ImageSourceWidth = 1001,  // read: picture width, 0 for sound only
-  ImageSourceHeight = 1002, // read: picture height, 0 for sound only
-  Play = 2001,              // method: start the opened file
-  Stop = 2003,              // method: halt playback
+  FileName = 1026,           // set: the media file to open
+  AutoSize = -500,           // set: the player does not size itself to the media
+  ImageSourceWidth = 1001,   // read: picture width, 0 for sound only
+  ImageSourceHeight = 1002,  // read: picture height, 0 for sound only
+  Play = 2001,               // method: start the opened file
+  Stop = 2003,               // method: halt playback
 };
 
 // Player states as the player reports them.

@@ -16,7 +16,8 @@ namespace {
 
 QString instanceLockPath() {
   QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-  if (folder.isEmpty()) folder = QDir::tempPath();
+  if (folder.isEmpty())
+    folder = QDir::tempPath();
   return folder + "/reelvista.lock";
 }
 
@@ -24,7 +25,8 @@ QString instanceLockPath() {
 
 DesktopProcess::DesktopProcess(int argc, char** argv) {
   QStringList arguments;
-  for (int i = 1; i < argc; ++i) arguments << fromHostBytes(argv[i]);
+  for (int i = 1; i < argc; ++i)
+    arguments << fromHostBytes(argv[i]);
   commandLine_ = arguments.join(' ');
 }
 
@@ -34,15 +36,19 @@ QString DesktopProcess::executableFolder() const {
   return QFileInfo(QFileInfo("/proc/self/exe").canonicalFilePath()).path();
 }
 
-QString DesktopProcess::currentFolder() const { return QDir::currentPath(); }
+QString DesktopProcess::currentFolder() const {
+  return QDir::currentPath();
+}
 
 bool DesktopProcess::anotherInstanceRunning() {
-  if (instanceLock_) return false;  // this process already holds the lock
+  if (instanceLock_)
+    return false;  // this process already holds the lock
   auto lock = std::make_unique<QLockFile>(instanceLockPath());
   // A lock left by a process that died is stale: QLockFile sees that its
   // owner no longer runs and takes it over.
   lock->setStaleLockTime(0);
-  if (!lock->tryLock(0)) return lock->error() == QLockFile::LockFailedError;
+  if (!lock->tryLock(0))
+    return lock->error() == QLockFile::LockFailedError;
   instanceLock_ = std::move(lock);
   return false;
 }
@@ -51,7 +57,8 @@ void DesktopProcess::endAtOnce(int status) {
   std::fflush(stdout);
   std::fflush(stderr);
   // The lock file is ours; leave no stale file behind for the next start.
-  if (instanceLock_) instanceLock_->unlock();
+  if (instanceLock_)
+    instanceLock_->unlock();
   ::_exit(status);
 }
 

@@ -4,10 +4,13 @@
 
 #include "startup/program.h"
 
-Canvas::Canvas(Program& program) : program_(program) { Form_Load(); }
+Canvas::Canvas(Program& program) : program_(program) {
+  Form_Load();
+}
 
 bool Canvas::event(QEvent* event) {
-  if (event->type() == QEvent::WindowActivate) Form_Activate();
+  if (event->type() == QEvent::WindowActivate)
+    Form_Activate();
   return QWidget::event(event);
 }
 

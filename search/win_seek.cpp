@@ -4,10 +4,13 @@
 
 #include "startup/program.h"
 
-WinSeek::WinSeek(Program& program) : program_(program) { Form_Load(); }
+WinSeek::WinSeek(Program& program) : program_(program) {
+  Form_Load();
+}
 
 bool WinSeek::event(QEvent* event) {
-  if (event->type() == QEvent::WindowActivate) Form_Activate();
+  if (event->type() == QEvent::WindowActivate)
+    Form_Activate();
   return QWidget::event(event);
 }
 

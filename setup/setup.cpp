@@ -10,7 +10,8 @@ Setup::Setup(Program& program) : program_(program) {
 }
 
 bool Setup::event(QEvent* event) {
-  if (event->type() == QEvent::WindowActivate) Form_Activate();
+  if (event->type() == QEvent::WindowActivate)
+    Form_Activate();
   return QDialog::event(event);
 }
 

@@ -8,14 +8,16 @@ Windows::Windows(Program& program, Factories factories)
 Windows::~Windows() = default;
 
 QWidget& Windows::reference(std::unique_ptr<QWidget>& slot, const Factory& make) {
-  if (!slot) slot = make(program_);
+  if (!slot)
+    slot = make(program_);
   return *slot;
 }
 
 QList<QWidget*> Windows::loaded() const {
   QList<QWidget*> windows;
   for (const auto* slot : {&setup_, &winSeek_, &canvas_}) {
-    if (*slot) windows << slot->get();
+    if (*slot)
+      windows << slot->get();
   }
   return windows;
 }

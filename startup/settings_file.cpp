@@ -37,12 +37,16 @@ class SettingsReader {
       throw PlatformError(ErrorNumber::Other,
                           QStringLiteral("The settings file ends before line %1.").arg(lineNumber));
     }
-    while (!atEnd() && bytes_[at_] == ' ') ++at_;
-    if (!atEnd() && bytes_[at_] == '"') return readQuotedField();
+    while (!atEnd() && bytes_[at_] == ' ')
+      ++at_;
+    if (!atEnd() && bytes_[at_] == '"')
+      return readQuotedField();
     const size_t start = at_;
-    while (!atEnd() && bytes_[at_] != ',' && !atLineEnd()) ++at_;
+    while (!atEnd() && bytes_[at_] != ',' && !atLineEnd())
+      ++at_;
     size_t end = at_;
-    while (end > start && bytes_[end - 1] == ' ') --end;
+    while (end > start && bytes_[end - 1] == ' ')
+      --end;
     consumeTerminator();
     return platform::fromHostBytes(bytes_.substr(start, end - start));
   }
@@ -50,7 +54,8 @@ class SettingsReader {
   // The rest of the current line, whole: blanks, commas and quotes included.
   QString readLine() {
     const size_t start = at_;
-    while (!atEnd() && !atLineEnd()) ++at_;
+    while (!atEnd() && !atLineEnd())
+      ++at_;
     const size_t end = at_;
     consumeLineEnd();
     return platform::fromHostBytes(bytes_.substr(start, end - start));
@@ -60,13 +65,16 @@ class SettingsReader {
   bool atLineEnd() const { return bytes_[at_] == '\r' || bytes_[at_] == '\n'; }
 
   void consumeLineEnd() {
-    if (atEnd()) return;
-    if (bytes_[at_] == '\r' && at_ + 1 < bytes_.size() && bytes_[at_ + 1] == '\n') ++at_;
+    if (atEnd())
+      return;
+    if (bytes_[at_] == '\r' && at_ + 1 < bytes_.size() && bytes_[at_ + 1] == '\n')
+      ++at_;
     ++at_;
   }
 
   void consumeTerminator() {
-    if (atEnd()) return;
+    if (atEnd())
+      return;
     if (bytes_[at_] == ',') {
       ++at_;
     } else {
@@ -77,9 +85,11 @@ class SettingsReader {
   QString readQuotedField() {
     ++at_;  // the opening quote
     const size_t start = at_;
-    while (!atEnd() && bytes_[at_] != '"' && !atLineEnd()) ++at_;
+    while (!atEnd() && bytes_[at_] != '"' && !atLineEnd())
+      ++at_;
     const size_t end = at_;
-    while (!atEnd() && bytes_[at_] != ',' && !atLineEnd()) ++at_;
+    while (!atEnd() && bytes_[at_] != ',' && !atLineEnd())
+      ++at_;
     consumeTerminator();
     return platform::fromHostBytes(bytes_.substr(start, end - start));
   }
@@ -90,7 +100,8 @@ class SettingsReader {
 
 int countLinesLeft(SettingsReader& reader) {
   int count = 0;
-  for (; !reader.atEnd(); ++count) reader.readLine();
+  for (; !reader.atEnd(); ++count)
+    reader.readLine();
   return count;
 }
 
@@ -100,7 +111,8 @@ SettingsReadReport readSettingsFile(const QString& path, SharedState& state) {
   const QByteArray bytes = platform::readWholeFile(path);
   SettingsReader reader(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
   state.ScanDrive = reader.readField(1);
-  if (state.ScanDrive.isEmpty()) state.NoDriveScan = true;
+  if (state.ScanDrive.isEmpty())
+    state.NoDriveScan = true;
   state.FileSpec = reader.readField(2);
   SettingsReadReport report;
   while (!reader.atEnd()) {
@@ -122,7 +134,8 @@ QByteArray encodeSettingsFile(const SettingsFileContents& contents) {
   };
   writeLine(contents.scanDrive);
   writeLine(contents.patterns);
-  for (const QString& entry : contents.entries) writeLine(entry);
+  for (const QString& entry : contents.entries)
+    writeLine(entry);
   return bytes;
 }
 

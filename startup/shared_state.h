@@ -11,7 +11,8 @@
 inline constexpr int kPlayListSlots = 1001;
 inline constexpr int kMaxPlayCount = kPlayListSlots - 1;
 
-inline const QString kDefaultFileSpec = QStringLiteral("*.AVI;*.MOV;*.QT;*.MPG;*.MP3;*.RA;*.RM;*.RMM");
+inline const QString kDefaultFileSpec =
+    QStringLiteral("*.AVI;*.MOV;*.QT;*.MPG;*.MP3;*.RA;*.RM;*.RMM");
 inline const QString kDefaultScanDrive = QStringLiteral("A:");
 
 // The values several windows read and write, one copy for the whole run.

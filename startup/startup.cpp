@@ -36,7 +36,8 @@ void openSettings(Program& program) {
 // The play list holds 1000 entries; a longer file still starts the program
 // with the first 1000 and says what was left out.
 void reportEntriesLeftOut(Program& program, const SettingsReadReport& report, bool saverMode) {
-  if (report.entriesLeftOut == 0) return;
+  if (report.entriesLeftOut == 0)
+    return;
   const QString text =
       QStringLiteral(
           "The settings file lists %1 more play-list entries than the %2 the screen saver can "
@@ -60,7 +61,8 @@ long long ownerWindowAfterSwitch(const QString& upperCommandLine) {
   }
   long long owner = 0;
   for (; at < upperCommandLine.size() && upperCommandLine[at].isDigit(); ++at) {
-    if (owner > (LLONG_MAX - 9) / 10) return 0;  // no window has such a number
+    if (owner > (LLONG_MAX - 9) / 10)
+      return 0;  // no window has such a number
     owner = owner * 10 + upperCommandLine[at].digitValue();
   }
   return owner;
@@ -71,13 +73,15 @@ void StartUp(Program& program) {
   SharedState& state = program.state;
 
   state.Exiting = false;
-  if (desktop.process->anotherInstanceRunning()) desktop.process->endAtOnce(0);
+  if (desktop.process->anotherInstanceRunning())
+    desktop.process->endAtOnce(0);
   const QString command = desktop.process->commandLine().toUpper();
   if (command.contains(QStringLiteral("/A"))) {
     desktop.passwordChange->change(QStringLiteral("SCRSAVE"), ownerWindowAfterSwitch(command));
     return;
   }
-  if (command.contains(QStringLiteral("/P"))) desktop.process->endAtOnce(0);
+  if (command.contains(QStringLiteral("/P")))
+    desktop.process->endAtOnce(0);
   state.random.seedFromTimeOfDay();
   state.setDefaults();
   const QString path = settingsFilePath(desktop.process->executableFolder());

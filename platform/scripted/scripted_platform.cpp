@@ -14,20 +14,25 @@ void ScriptedProcess::endAtOnce(int status) {
 
 void ScriptedDesktop::letEventsRun() {
   ++eventRuns;
-  if (onLetEventsRun) onLetEventsRun();
-  if (runRealEvents) QCoreApplication::processEvents();
+  if (onLetEventsRun)
+    onLetEventsRun();
+  if (runRealEvents)
+    QCoreApplication::processEvents();
 }
 
 void ScriptedDesktop::makeTopmost(QWidget& window) {
   placements << "topmost " + window.windowTitle();
 }
 
-void ScriptedDesktop::bringToTop(QWidget& window) { placements << "top " + window.windowTitle(); }
+void ScriptedDesktop::bringToTop(QWidget& window) {
+  placements << "top " + window.windowTitle();
+}
 
 int ScriptedMessageBoxes::show(const QString& text, int style, const QString& title,
                                QWidget* /*owner*/) {
   shown.push_back({text, style, title});
-  if (onShow) onShow(shown.back());
+  if (onShow)
+    onShow(shown.back());
   return 1;
 }
 

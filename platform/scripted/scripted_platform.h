@@ -34,9 +34,9 @@ class ScriptedDesktop final : public Desktop {
   QSize screen{1024, 768};
   int cursorCount = 0;
   int eventRuns = 0;
-  bool runRealEvents = true;  // letEventsRun also runs Qt's pending events
+  bool runRealEvents = true;             // letEventsRun also runs Qt's pending events
   std::function<void()> onLetEventsRun;  // runs inside every letEventsRun
-  QStringList placements;     // "topmost <title>" and "top <title>", in order
+  QStringList placements;                // "topmost <title>" and "top <title>", in order
   int saverStoppedCalls = 0;
 
   void letEventsRun() override;

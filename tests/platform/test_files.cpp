@@ -1,9 +1,8 @@
-#include "platform/files.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include "platform/errors.h"
+#include "platform/files.h"
 #include "support/temp_folder.h"
 
 using platform::ErrorNumber;

@@ -6,7 +6,8 @@
 class ProgramStartup : public testing::Test {
  protected:
   void SetUp() override {
-    if (!haveDisplay()) GTEST_SKIP() << "needs an X display; ./x test provides one";
+    if (!haveDisplay())
+      GTEST_SKIP() << "needs an X display; ./x test provides one";
   }
 };
 

@@ -1,9 +1,8 @@
-#include "startup/settings_file.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include "platform/errors.h"
+#include "startup/settings_file.h"
 #include "startup/shared_state.h"
 #include "support/qt_printers.h"
 #include "support/temp_folder.h"
@@ -19,7 +18,8 @@ struct Read {
   SettingsReadReport report;
   QStringList entries() const {
     QStringList list;
-    for (int slot = 1; slot <= state.PlayCount; ++slot) list << state.PlayList[slot];
+    for (int slot = 1; slot <= state.PlayCount; ++slot)
+      list << state.PlayList[slot];
     return list;
   }
 };
@@ -43,7 +43,8 @@ ErrorNumber readFailure(const QByteArray& bytes) {
 
 QByteArray entryLines(int count) {
   QByteArray bytes = "D:\r\n*.AVI\r\n";
-  for (int i = 1; i <= count; ++i) bytes += "/clips/" + QByteArray::number(i) + ".avi\r\n";
+  for (int i = 1; i <= count; ++i)
+    bytes += "/clips/" + QByteArray::number(i) + ".avi\r\n";
   return bytes;
 }
 
@@ -51,8 +52,9 @@ QByteArray entryLines(int count) {
 
 TEST(SettingsFile, WorkedExampleBothWays) {
   const QByteArray expected = "D:\r\n*.AVI;*.MPG\r\nC:\\CLIPS\\SEA.AVI\r\nC:\\CLIPS\\SONG.MP3\r\n";
-  EXPECT_EQ(encodeSettingsFile({"D:", "*.AVI;*.MPG", {"C:\\CLIPS\\SEA.AVI", "C:\\CLIPS\\SONG.MP3"}}),
-            expected);
+  EXPECT_EQ(
+      encodeSettingsFile({"D:", "*.AVI;*.MPG", {"C:\\CLIPS\\SEA.AVI", "C:\\CLIPS\\SONG.MP3"}}),
+      expected);
   const Read read = readBytes(expected);
   EXPECT_EQ(read.state.ScanDrive, "D:");
   EXPECT_FALSE(read.state.NoDriveScan);
@@ -174,7 +176,8 @@ TEST(SettingsFile, AFailedSaveLeavesTheOldFileAsItWas) {
 
   // A play list the next start could not load is refused before anything is written.
   QStringList tooMany;
-  for (int i = 0; i < 1001; ++i) tooMany << "/a.avi";
+  for (int i = 0; i < 1001; ++i)
+    tooMany << "/a.avi";
   ::chmod(qPrintable(folder / "saver"), 0755);
   EXPECT_THROW(writeSettingsFile(path, {"D:", "*.AVI", tooMany}), PlatformError);
   EXPECT_THROW(writeSettingsFile(path, {"D:", "*.AVI", {"/a\n.avi"}}), PlatformError);

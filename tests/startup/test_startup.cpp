@@ -1,5 +1,3 @@
-#include "startup/startup.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -9,6 +7,7 @@
 #include "platform/scripted/scripted_platform.h"
 #include "program_windows.h"
 #include "startup/program.h"
+#include "startup/startup.h"
 #include "support/qt_printers.h"
 #include "support/temp_folder.h"
 
@@ -24,7 +23,8 @@ class Start {
   explicit Start(const QString& commandLine, std::optional<QByteArray> settings = std::nullopt) {
     desktop.process.commandLineText = commandLine;
     desktop.process.executableFolderPath = folder.path();
-    if (settings) folder.write("ReelvistaSaver.INI", *settings);
+    if (settings)
+      folder.write("ReelvistaSaver.INI", *settings);
   }
 
   // Runs StartUp; true when it ended the program at once.
@@ -41,7 +41,8 @@ class Start {
   QStringList shownWindows() const {
     QStringList shown;
     for (QWidget* window : program.windows.loaded()) {
-      if (window->isVisible()) shown << window->metaObject()->className();
+      if (window->isVisible())
+        shown << window->metaObject()->className();
     }
     return shown;
   }
@@ -66,7 +67,8 @@ TEST(StartUp, SaverSwitchInAnyCaseOpensPlaybackOrTheScan) {
   Start scan("/S", kSaverWithScan);
   int eventRunsBeforeShow = -1;
   scan.desktop.desktop.onLetEventsRun = [&] {
-    if (eventRunsBeforeShow < 0) eventRunsBeforeShow = scan.program.windows.winSeek().isVisible();
+    if (eventRunsBeforeShow < 0)
+      eventRunsBeforeShow = scan.program.windows.winSeek().isVisible();
   };
   EXPECT_FALSE(scan.run());
   EXPECT_EQ(scan.shownWindows(), QStringList({"WinSeek"}));
@@ -142,7 +144,8 @@ TEST(StartUp, ASettingsFileThatEndsTooEarlyOpensNoWindow) {
 
 TEST(StartUp, MoreThanAThousandEntriesStillStartsAndSaysSoInTheSettings) {
   QByteArray settings = "\r\n*.AVI\r\n";
-  for (int i = 0; i < 1003; ++i) settings += "/clips/" + QByteArray::number(i) + ".avi\r\n";
+  for (int i = 0; i < 1003; ++i)
+    settings += "/clips/" + QByteArray::number(i) + ".avi\r\n";
 
   Start saver("/S", settings);
   EXPECT_FALSE(saver.run());

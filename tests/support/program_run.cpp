@@ -10,7 +10,8 @@ namespace {
 
 QString requiredEnvironment(const char* name) {
   const QString value = qEnvironmentVariable(name);
-  if (value.isEmpty()) throw std::runtime_error(std::string(name) + " is not set");
+  if (value.isEmpty())
+    throw std::runtime_error(std::string(name) + " is not set");
   return value;
 }
 
@@ -23,12 +24,15 @@ QString runTool(const QString& tool, const QStringList& arguments) {
 
 }  // namespace
 
-bool haveDisplay() { return !qEnvironmentVariable("DISPLAY").isEmpty(); }
+bool haveDisplay() {
+  return !qEnvironmentVariable("DISPLAY").isEmpty();
+}
 
 ProgramRun::ProgramRun() : environment_(QProcessEnvironment::systemEnvironment()) {
   const QString built = requiredEnvironment("REELVISTA_EXECUTABLE");
   executable_ = folder_ / QFileInfo(built).fileName();
-  if (!QFile::copy(built, executable_)) throw std::runtime_error("cannot copy the executable");
+  if (!QFile::copy(built, executable_))
+    throw std::runtime_error("cannot copy the executable");
   QDir().mkpath(home_ / "config/reelvista");
   QDir().mkpath(home_ / "runtime");
   QFile::setPermissions(home_ / "runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -44,15 +48,21 @@ ProgramRun::~ProgramRun() {
   }
 }
 
-QString ProgramRun::configFolder() const { return home_ / "config/reelvista"; }
+QString ProgramRun::configFolder() const {
+  return home_ / "config/reelvista";
+}
 
-QString ProgramRun::runtimeFolder() const { return home_ / "runtime"; }
+QString ProgramRun::runtimeFolder() const {
+  return home_ / "runtime";
+}
 
 void ProgramRun::writeSettingsFile(const QByteArray& bytes) const {
   folder_.write("ReelvistaSaver.INI", bytes);
 }
 
-QByteArray ProgramRun::settingsFile() const { return folder_.read("ReelvistaSaver.INI"); }
+QByteArray ProgramRun::settingsFile() const {
+  return folder_.read("ReelvistaSaver.INI");
+}
 
 void ProgramRun::setEnvironment(const QString& name, const QString& value) {
   environment_.insert(name, value);
@@ -63,18 +73,22 @@ void ProgramRun::start(const QStringList& arguments) {
   process_->setProcessEnvironment(environment_);
   process_->setWorkingDirectory(folder_.path());
   process_->start(executable_, arguments);
-  if (!process_->waitForStarted(10000)) throw std::runtime_error("the program did not start");
+  if (!process_->waitForStarted(10000))
+    throw std::runtime_error("the program did not start");
 }
 
 std::optional<int> ProgramRun::waitForExit(int milliseconds) {
   if (!process_->waitForFinished(milliseconds) && process_->state() != QProcess::NotRunning) {
     return std::nullopt;
   }
-  if (process_->exitStatus() != QProcess::NormalExit) return -1;
+  if (process_->exitStatus() != QProcess::NormalExit)
+    return -1;
   return process_->exitCode();
 }
 
-QString ProgramRun::standardError() { return QString::fromLocal8Bit(process_->readAllStandardError()); }
+QString ProgramRun::standardError() {
+  return QString::fromLocal8Bit(process_->readAllStandardError());
+}
 
 QString ProgramRun::waitForWindow(const QString& title, int milliseconds) {
   const QDeadlineTimer deadline(milliseconds);
@@ -82,13 +96,16 @@ QString ProgramRun::waitForWindow(const QString& title, int milliseconds) {
   while (!deadline.hasExpired()) {
     const QString found =
         xdotool({"search", "--all", "--onlyvisible", "--pid", pid, "--name", "^" + title + "$"});
-    if (!found.isEmpty()) return found.split('\n').first();
+    if (!found.isEmpty())
+      return found.split('\n').first();
     QThread::msleep(100);
   }
   return {};
 }
 
-QString ProgramRun::xdotool(const QStringList& arguments) { return runTool("xdotool", arguments); }
+QString ProgramRun::xdotool(const QStringList& arguments) {
+  return runTool("xdotool", arguments);
+}
 
 QString ProgramRun::screenshot(const QString& name) const {
   const QString directory = qEnvironmentVariable("REELVISTA_SCREENSHOTS", folder_.path());

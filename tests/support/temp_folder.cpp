@@ -7,7 +7,8 @@
 #include <stdexcept>
 
 TempFolder::TempFolder() : dir_(QDir::tempPath() + "/reelvista-test-XXXXXX") {
-  if (!dir_.isValid()) throw std::runtime_error("cannot make a temporary folder");
+  if (!dir_.isValid())
+    throw std::runtime_error("cannot make a temporary folder");
 }
 
 TempFolder::~TempFolder() {
@@ -32,6 +33,7 @@ QString TempFolder::write(const QString& name, const QByteArray& bytes) const {
 
 QByteArray TempFolder::read(const QString& name) const {
   QFile in(*this / name);
-  if (!in.open(QIODevice::ReadOnly)) return {};
+  if (!in.open(QIODevice::ReadOnly))
+    return {};
   return in.readAll();
 }
