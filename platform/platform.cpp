@@ -8,6 +8,7 @@ Platform makeDesktopPlatform(int argc, char** argv) {
   platform.desktop = std::make_unique<QtDesktop>();
   platform.messages = std::make_unique<QtMessageBoxes>();
   platform.passwordChange = std::make_unique<LoginPasswordChange>();
+  platform.fileDialog = std::make_unique<QtFileDialog>(nullptr);
   return platform;
 }
 

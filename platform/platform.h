@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/desktop.h"
+#include "platform/file_dialog.h"
 #include "platform/message_boxes.h"
 #include "platform/password_change.h"
 #include "platform/process.h"
@@ -21,6 +22,7 @@ struct Platform {
   std::unique_ptr<Desktop> desktop;
   std::unique_ptr<MessageBoxes> messages;
   std::unique_ptr<PasswordChange> passwordChange;
+  std::unique_ptr<FileDialog> fileDialog;
   // Makes the media player control inside the given window.
   std::function<Player*(QWidget* parent)> makePlayer;
 };

@@ -52,6 +52,7 @@ ScriptedPlatform::ScriptedPlatform()
     : process(install<ScriptedProcess>(platform.process)),
       desktop(install<ScriptedDesktop>(platform.desktop)),
       messages(install<ScriptedMessageBoxes>(platform.messages)),
-      passwordChange(install<ScriptedPasswordChange>(platform.passwordChange)) {}
+      passwordChange(install<ScriptedPasswordChange>(platform.passwordChange)),
+      fileDialog(install<ScriptedFileDialog>(platform.fileDialog)) {}
 
 }  // namespace platform::scripted

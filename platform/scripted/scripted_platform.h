@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/scripted/scripted_file_dialog.h"
 
 namespace platform::scripted {
 
@@ -82,6 +83,7 @@ struct ScriptedPlatform {
   ScriptedDesktop& desktop;
   ScriptedMessageBoxes& messages;
   ScriptedPasswordChange& passwordChange;
+  ScriptedFileDialog& fileDialog;
 };
 
 }  // namespace platform::scripted
