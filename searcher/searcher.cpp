@@ -2,6 +2,7 @@
 
 #include "startup/program.h"
 
-Searcher::Searcher(Program& /*program*/, QWidget* settingsDialog) : QDialog(settingsDialog) {
+Searcher::Searcher(Program& /*program*/, SearchClient& /*opener*/, QWidget* settingsDialog)
+    : QDialog(settingsDialog) {
   setWindowTitle(QStringLiteral("Search Reelvista file"));
 }

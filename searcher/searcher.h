@@ -3,6 +3,7 @@
 #include <QDialog>
 
 struct Program;
+class SearchClient;
 
 // The search dialog: walks a folder tree and adds what it finds to the play
 // list the settings dialog is editing.
@@ -10,5 +11,6 @@ class Searcher : public QDialog {
   Q_OBJECT
 
  public:
-  explicit Searcher(Program& program, QWidget* settingsDialog);
+  // The opener is the settings dialog, seen through what the search needs of it.
+  Searcher(Program& program, SearchClient& opener, QWidget* settingsDialog);
 };
