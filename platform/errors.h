@@ -12,6 +12,7 @@ enum class ErrorNumber : int {
   FileNotFound = 53,       // no such file in an existing folder
   DeviceUnavailable = 68,  // a drive that is missing, empty or not mounted
   PathNotFound = 76,       // a folder on the way does not exist
+  PermissionDenied = 70,   // a folder or file this user may not open
   Other = 0,               // anything else (read error, permission, ...)
 };
 

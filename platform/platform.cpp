@@ -9,6 +9,7 @@ Platform makeDesktopPlatform(int argc, char** argv) {
   platform.messages = std::make_unique<QtMessageBoxes>();
   platform.passwordChange = std::make_unique<LoginPasswordChange>();
   platform.fileDialog = std::make_unique<QtFileDialog>(nullptr);
+  platform.drives = std::make_unique<DesktopDriveTable>();
   return platform;
 }
 

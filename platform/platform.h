@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/desktop.h"
+#include "platform/drive_table.h"
 #include "platform/file_dialog.h"
 #include "platform/message_boxes.h"
 #include "platform/password_change.h"
@@ -23,6 +24,7 @@ struct Platform {
   std::unique_ptr<MessageBoxes> messages;
   std::unique_ptr<PasswordChange> passwordChange;
   std::unique_ptr<FileDialog> fileDialog;
+  std::unique_ptr<DriveTable> drives;
   // Makes the media player control inside the given window.
   std::function<Player*(QWidget* parent)> makePlayer;
 };

@@ -53,6 +53,7 @@ ScriptedPlatform::ScriptedPlatform()
       desktop(install<ScriptedDesktop>(platform.desktop)),
       messages(install<ScriptedMessageBoxes>(platform.messages)),
       passwordChange(install<ScriptedPasswordChange>(platform.passwordChange)),
-      fileDialog(install<ScriptedFileDialog>(platform.fileDialog)) {}
+      fileDialog(install<ScriptedFileDialog>(platform.fileDialog)),
+      drives(install<ScriptedDriveTable>(platform.drives)) {}
 
 }  // namespace platform::scripted

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/scripted/scripted_drive_table.h"
 #include "platform/scripted/scripted_file_dialog.h"
 
 namespace platform::scripted {
@@ -84,6 +85,7 @@ struct ScriptedPlatform {
   ScriptedMessageBoxes& messages;
   ScriptedPasswordChange& passwordChange;
   ScriptedFileDialog& fileDialog;
+  ScriptedDriveTable& drives;
 };
 
 }  // namespace platform::scripted
