@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QFileDialog>
 
+#include "platform/drive_table.h"
+#include "platform/errors.h"
+
 namespace platform {
 
 QStringList filterPatterns(const QString& filter) {
@@ -22,8 +25,23 @@ QString qtNameFilter(const QString& filter) {
   return description + " (" + filterPatterns(filter).join(' ') + ")";
 }
 
-QtFileDialog::QtFileDialog(FolderResolver resolveFolder)
-    : resolveFolder_(std::move(resolveFolder)) {}
+QString hostStartFolder(const DriveTable& drives, const QString& folder) {
+  QString path = folder;
+  path.replace('\\', '/');
+  if (path.size() < 2 || path[1] != ':' || !path[0].isLetter())
+    return path;
+  try {
+    QString rest = path.mid(2);
+    while (rest.startsWith('/'))
+      rest.remove(0, 1);
+    const QString root = drives.folderOf(path[0]);
+    return rest.isEmpty() ? root : QDir(root).filePath(rest);
+  } catch (const PlatformError&) {
+    return QDir::homePath();
+  }
+}
+
+QtFileDialog::QtFileDialog(const DriveTable& drives) : drives_(drives) {}
 
 void QtFileDialog::configure(QFileDialog& dialog, const FileOpenRequest& request) const {
   // Qt's own dialog, not the desktop's: its pattern filter ignores case,
@@ -34,7 +52,7 @@ void QtFileDialog::configure(QFileDialog& dialog, const FileOpenRequest& request
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFilter(QDir::AllDirs | QDir::Files | QDir::Drives | QDir::NoDotAndDotDot);
   dialog.setNameFilter(qtNameFilter(request.filter));
-  dialog.setDirectory(resolveFolder_ ? resolveFolder_(request.startFolder) : request.startFolder);
+  dialog.setDirectory(hostStartFolder(drives_, request.startFolder));
 }
 
 QString QtFileDialog::openFile(const FileOpenRequest& request, QWidget* owner) {

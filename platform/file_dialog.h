@@ -2,12 +2,13 @@
 
 #include <QString>
 #include <QStringList>
-#include <functional>
 
 class QFileDialog;
 class QWidget;
 
 namespace platform {
+
+class DriveTable;
 
 struct FileOpenRequest {
   QString title;
@@ -33,18 +34,21 @@ QStringList filterPatterns(const QString& filter);
 // The filter in Qt's form, "description (p1 p2)".
 QString qtNameFilter(const QString& filter);
 
+// The host folder for a start folder: a drive letter and a colon at its start
+// stand for that drive's folder, backslashes for separators. A drive that is
+// missing or not ready gives the home folder.
+QString hostStartFolder(const DriveTable& drives, const QString& folder);
+
 class QtFileDialog final : public FileDialog {
  public:
-  // Turns a start folder that begins with a drive into a host folder.
-  using FolderResolver = std::function<QString(const QString& folder)>;
-  explicit QtFileDialog(FolderResolver resolveFolder);
+  explicit QtFileDialog(const DriveTable& drives);
 
   QString openFile(const FileOpenRequest& request, QWidget* owner) override;
   // Sets up a dialog as openFile shows it.
   void configure(QFileDialog& dialog, const FileOpenRequest& request) const;
 
  private:
-  FolderResolver resolveFolder_;
+  const DriveTable& drives_;
 };
 
 }  // namespace platform

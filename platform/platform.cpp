@@ -8,8 +8,8 @@ Platform makeDesktopPlatform(int argc, char** argv) {
   platform.desktop = std::make_unique<QtDesktop>();
   platform.messages = std::make_unique<QtMessageBoxes>();
   platform.passwordChange = std::make_unique<LoginPasswordChange>();
-  platform.fileDialog = std::make_unique<QtFileDialog>(nullptr);
   platform.drives = std::make_unique<DesktopDriveTable>();
+  platform.fileDialog = std::make_unique<QtFileDialog>(*platform.drives);
   return platform;
 }
 

@@ -2,12 +2,12 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 
+#include "platform/drive_list.h"
 #include "platform/errors.h"
 #include "platform/path_kind.h"
 #include "searcher/searcher.h"
@@ -41,7 +41,7 @@ Setup::~Setup() {
 
 void Setup::connectHandlers() {
   connect(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
-  connect(Drive1, &QComboBox::currentIndexChanged, this, [this] { Drive1_Change(); });
+  connect(Drive1, &platform::DriveList::changed, this, [this] { Drive1_Change(); });
   connect(Text1, &QLineEdit::textChanged, this, [this] { Text1_Change(); });
   connect(Text2, &QLineEdit::textChanged, this, [this] { Text2_Change(); });
   connect(List1, &QListWidget::itemSelectionChanged, this, [this] { List1_Click(); });
@@ -98,7 +98,7 @@ void Setup::Form_Load() {
     } catch (const PlatformError&) {
     }
   };
-  step([&] { Text1->setText(state.FileSpec); });
+  step([&] { showPatterns(state.FileSpec); });
   step([&] { showScanning(!state.NoDriveScan); });
   step([&] { CommonDialog1.filter = kFilterDescription + state.FileSpec; });
   step([&] {
@@ -106,7 +106,9 @@ void Setup::Form_Load() {
     const float top = (screen.height() - frameGeometry().height()) / 2.0f;
     move(qRound(screen.width() / 9.0f), qRound(top));
   });
-  step([&] { selectDrive(state.ScanDrive.left(2)); });
+  // A drive that is missing or not ready cannot be chosen: the chooser keeps
+  // its own choice and ScanDrive the stored drive.
+  step([&] { Drive1->setDrive(state.ScanDrive.left(2)); });
   step([&] {
     for (int i = 1; i <= state.PlayCount; ++i)
       List1->addItem(state.PlayList[i]);
@@ -144,10 +146,7 @@ void Setup::showScanning(bool on) {
   Drive1->setEnabled(on);
   const QColor background =
       on ? Text1->palette().color(QPalette::Base) : palette().color(QPalette::Window);
-  QPalette colours = Drive1->palette();
-  colours.setColor(QPalette::Base, background);
-  colours.setColor(QPalette::Button, background);
-  Drive1->setPalette(colours);
+  Drive1->setBackgroundColour(background);
 }
 
 void Setup::Drive1_Change() {
@@ -155,14 +154,7 @@ void Setup::Drive1_Change() {
 }
 
 QString Setup::shownDrive() const {
-  return Drive1->currentText().left(2);
-}
-
-void Setup::selectDrive(const QString& drive) {
-  const int index = Drive1->findText(drive, Qt::MatchStartsWith);
-  if (index < 0)
-    throw PlatformError(platform::ErrorNumber::DeviceUnavailable, "Device unavailable");
-  Drive1->setCurrentIndex(index);
+  return Drive1->drive().left(2);
 }
 
 void Setup::Text1_Change() {
@@ -171,7 +163,13 @@ void Setup::Text1_Change() {
 
 void Setup::Command1_Click() {
   program_.state.FileSpec = kDefaultFileSpec;
-  Text1->setText(program_.state.FileSpec);
+  showPatterns(program_.state.FileSpec);
+}
+
+// The text set, shown from its start.
+void Setup::showPatterns(const QString& patterns) {
+  Text1->setText(patterns);
+  Text1->setCursorPosition(0);
 }
 
 // Looks at what the name is, never into the file: a FIFO or a device must not

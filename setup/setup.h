@@ -7,7 +7,6 @@
 #include "searcher/search_client.h"
 
 class QCheckBox;
-class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -15,6 +14,10 @@ class QListWidget;
 class QPushButton;
 class Searcher;
 struct Program;
+
+namespace platform {
+class DriveList;
+}
 
 // The settings dialog: edits the pattern list, the drive scan and the play
 // list, and writes the settings file on OK. Edits of the pattern list and the
@@ -58,9 +61,9 @@ class Setup : public QDialog, public SearchClient {
   void Command6_Click();
   void Command7_Click();
 
+  void showPatterns(const QString& patterns);
   void showScanning(bool on);
   QString shownDrive() const;
-  void selectDrive(const QString& drive);
   bool refusesEntry(const QString& path);
   bool playListFull();
   QStringList playListEntries() const;
@@ -75,7 +78,7 @@ class Setup : public QDialog, public SearchClient {
   QGroupBox* Frame2 = nullptr;
   QCheckBox* Check1 = nullptr;
   QLabel* Label2 = nullptr;
-  QComboBox* Drive1 = nullptr;
+  platform::DriveList* Drive1 = nullptr;
   QGroupBox* Frame3 = nullptr;
   QLineEdit* Text2 = nullptr;
   QListWidget* List1 = nullptr;

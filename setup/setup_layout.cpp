@@ -1,16 +1,17 @@
 // The controls of the settings dialog and where they stand. Positions and
 // sizes are in twips, relative to the control's container.
 #include <QCheckBox>
-#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 
+#include "platform/drive_list.h"
 #include "platform/program_icon.h"
 #include "platform/units.h"
 #include "setup/setup.h"
+#include "startup/program.h"
 
 namespace {
 
@@ -82,7 +83,8 @@ void Setup::makeControls() {
                  QStringLiteral("Each time the screensaver starts, where should it look for "
                                 "files? (CDROM drive recommended)"),
                  735);
-  Drive1 = place(new QComboBox(Frame2), "Drive1", 120, 720, 3735, 315);
+  Drive1 = place(new platform::DriveList(*program_.platform.drives, Frame2), "Drive1", 120, 720,
+                 3735, 315);
   // In the caption line, just right of the caption text.
   Check1 = place(new QCheckBox(Frame2), "Check1", 1560, 0, 255, 255);
 

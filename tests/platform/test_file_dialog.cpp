@@ -7,11 +7,13 @@
 #include <QTimer>
 
 #include "platform/file_dialog.h"
+#include "platform/scripted/scripted_drive_table.h"
 #include "support/qt_printers.h"
 #include "support/temp_folder.h"
 
 using platform::FileOpenRequest;
 using platform::QtFileDialog;
+using platform::scripted::ScriptedDriveTable;
 
 TEST(FileDialog, TheFilterBecomesOneQtFileType) {
   EXPECT_EQ(platform::qtNameFilter("Enabled Reelvista files|*.AVI;*.MOV;*.QT"),
@@ -19,6 +21,19 @@ TEST(FileDialog, TheFilterBecomesOneQtFileType) {
   // Blanks around a pattern and empty patterns do not make patterns of their own.
   EXPECT_EQ(platform::filterPatterns("Files| *.AVI ;;*.MPG;"), QStringList({"*.AVI", "*.MPG"}));
   EXPECT_EQ(platform::qtNameFilter("Files|"), "Files ()");
+}
+
+TEST(FileDialog, AStartFolderOnADriveIsThatDrivesFolder) {
+  ScriptedDriveTable drives;
+  drives.map('C', "/media/c");
+  drives.map('D', "/media/cdrom0");
+  drives.setReady('D', false);
+  EXPECT_EQ(platform::hostStartFolder(drives, "C:\\"), "/media/c");
+  EXPECT_EQ(platform::hostStartFolder(drives, "c:"), "/media/c");
+  EXPECT_EQ(platform::hostStartFolder(drives, "C:\\clips\\sea"), "/media/c/clips/sea");
+  EXPECT_EQ(platform::hostStartFolder(drives, "D:\\"), QDir::homePath()) << "not ready";
+  EXPECT_EQ(platform::hostStartFolder(drives, "E:\\"), QDir::homePath()) << "no such drive";
+  EXPECT_EQ(platform::hostStartFolder(drives, "/srv/clips"), "/srv/clips");
 }
 
 namespace {
@@ -48,16 +63,13 @@ TEST(FileDialog, OpensInTheStartFolderAndMatchesPatternsInAnyCase) {
   for (const char* name : {"lower.avi", "UPPER.AVI", "Mixed.Mpg", "notes.txt"})
     folder.write(name, "x");
   folder.write("sub/inner.avi", "x");
-  QString resolved;
-  QtFileDialog service([&](const QString& start) {
-    resolved = start;
-    return folder.path();
-  });
+  ScriptedDriveTable drives;
+  drives.map('C', folder.path());
+  QtFileDialog service(drives);
   const FileOpenRequest request{"Browse", "Enabled Reelvista files|*.AVI;*.MPG", "C:\\"};
 
   QFileDialog dialog;
   service.configure(dialog, request);
-  EXPECT_EQ(resolved, "C:\\");
   EXPECT_EQ(dialog.windowTitle(), "Browse");
   EXPECT_EQ(dialog.directory().path(), folder.path());
   EXPECT_EQ(dialog.nameFilters(), QStringList({"Enabled Reelvista files (*.AVI *.MPG)"}));
@@ -67,7 +79,9 @@ TEST(FileDialog, OpensInTheStartFolderAndMatchesPatternsInAnyCase) {
 TEST(FileDialog, ReturnsTheChosenPathOrNothingWhenCancelled) {
   TempFolder folder;
   const QString clip = folder.write("clip.avi", "x");
-  QtFileDialog service([&](const QString&) { return folder.path(); });
+  ScriptedDriveTable drives;
+  drives.map('C', folder.path());
+  QtFileDialog service(drives);
   const FileOpenRequest request{"Browse", "Enabled Reelvista files|*.AVI", "C:\\"};
 
   auto answerWith = [](const std::function<void(QFileDialog&)>& answer) {

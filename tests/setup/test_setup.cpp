@@ -193,6 +193,8 @@ TEST(Setup, OpensWithTheDefaultsAndSavesThemWithoutASettingsFile) {
   EXPECT_EQ(dialog.control<QLineEdit>("Text1").text(), kDefaults);
   EXPECT_TRUE(dialog.control<QCheckBox>("Check1").isChecked());
   EXPECT_TRUE(dialog.control<QComboBox>("Drive1").isEnabled());
+  // A: is not a drive here: the chooser keeps its own choice, A: stays stored.
+  EXPECT_EQ(dialog.control<QComboBox>("Drive1").currentText(), "C: [/]");
   EXPECT_FALSE(dialog.control<QPushButton>("Command2").isEnabled());
   EXPECT_FALSE(dialog.control<QPushButton>("Command3").isEnabled());
   EXPECT_TRUE(dialog.playList().isEmpty());
@@ -249,8 +251,8 @@ TEST(Setup, TheScanningSwitchFlipsTheSharedFlagBothWays) {
   EXPECT_TRUE(drive.isEnabled());
   EXPECT_EQ(drive.palette().color(QPalette::Base),
             dialog.control<QLineEdit>("Text1").palette().color(QPalette::Base));
-  const QString shown = drive.currentText().left(2);
-  EXPECT_EQ(dialog.program.state.ScanDrive, shown);
+  EXPECT_EQ(drive.currentText(), "C: [/]");
+  EXPECT_EQ(dialog.program.state.ScanDrive, "C:");
 
   // Off again: the first line is written empty, whatever the chooser shows.
   check.click();
@@ -259,6 +261,34 @@ TEST(Setup, TheScanningSwitchFlipsTheSharedFlagBothWays) {
   EXPECT_FALSE(drive.isEnabled());
   EXPECT_TRUE(dialog.click("Command6"));
   EXPECT_EQ(dialog.savedFile(), "\r\n" + kDefaults.toLatin1() + "\r\n");
+}
+
+TEST(Setup, ADriveThatIsNotReadyKeepsTheStoredDriveAndAChosenOneIsTaken) {
+  TempFolder disc;
+  for (const char* stored : {"E:", "Q:"}) {
+    Dialog dialog([&](SharedState& state) { state.ScanDrive = stored; });
+    dialog.desktop.drives.map('D', disc.path());
+    dialog.desktop.drives.map('E', disc.path());
+    dialog.desktop.drives.setReady('E', false);
+    dialog.open();
+    auto& drive = dialog.control<QComboBox>("Drive1");
+    EXPECT_EQ(drive.currentText(), "C: [/]") << "its own first choice";
+    EXPECT_EQ(dialog.program.state.ScanDrive, stored);
+    EXPECT_TRUE(dialog.desktop.messages.shown.empty());
+
+    // The user picks D:, and D: is what is saved.
+    drive.setCurrentIndex(drive.findText("D:", Qt::MatchStartsWith));
+    EXPECT_EQ(dialog.program.state.ScanDrive, "D:");
+    EXPECT_TRUE(dialog.click("Command6"));
+    EXPECT_TRUE(dialog.savedFile().startsWith("D:\r\n"));
+  }
+
+  // A ready stored drive, in either case, is chosen and stored in capitals.
+  Dialog ready([](SharedState& state) { state.ScanDrive = "d:"; });
+  ready.desktop.drives.map('D', disc.path());
+  ready.open();
+  EXPECT_EQ(ready.control<QComboBox>("Drive1").currentText(), "D: [" + disc.path() + "]");
+  EXPECT_EQ(ready.program.state.ScanDrive, "D:");
 }
 
 TEST(Setup, TheCandidateTestFollowsEveryKeystroke) {
