@@ -1,11 +1,129 @@
 #include "search/win_seek.h"
 
-#include <QEvent>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 
+#include "platform/drive_list.h"
+#include "platform/errors.h"
+#include "platform/file_list.h"
+#include "platform/folder_list.h"
+#include "platform/units.h"
 #include "startup/program.h"
+
+using platform::ErrorNumber;
+using platform::PlatformError;
+using platform::twipsRect;
+
+namespace {
+
+const QString kSearchCaption = QStringLiteral("&Search");
+const QString kResetCaption = QStringLiteral("&Reset");
+const QString kExitCaption = QStringLiteral("E&xit");
+const QString kCancelCaption = QStringLiteral("Cancel");
+const QString kVideoCdTracks = QStringLiteral("*.DAT");
+
+template <typename Control>
+Control* place(Control* control, const char* name, int left, int top, int width, int height) {
+  control->setObjectName(QString::fromLatin1(name));
+  control->setGeometry(twipsRect(left, top, width, height));
+  return control;
+}
+
+void takeBackground(QWidget& control, const QColor& colour) {
+  QPalette colours = control.palette();
+  colours.setColor(QPalette::Window, colour);
+  control.setPalette(colours);
+  control.setAutoFillBackground(true);
+}
+
+}  // namespace
 
 WinSeek::WinSeek(Program& program) : program_(program) {
   Form_Load();
+}
+
+WinSeek::~WinSeek() = default;
+
+void WinSeek::makeControls() {
+  const platform::DriveTable& drives = *program_.platform.drives;
+  setWindowFlag(Qt::FramelessWindowHint);
+  setFixedSize(twipsRect(0, 0, 4215, 1350).size());
+
+  Image1 = place(new QLabel(this), "Image1", 0, 0, 4215, 1335);
+  Image1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  Label1 = place(new QLabel(QStringLiteral("Reelvista screensaver:  Please Wait..."), this),
+                 "Label1", 135, 240, 3990, 915);
+  QFont message(QStringLiteral("Arial"));
+  message.setPointSizeF(8.25);
+  Label1->setFont(message);
+  Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+  Picture2 = place(new QWidget(this), "Picture2", 840, 3600, 3855, 2895);
+  Picture2->hide();
+  lblfound =
+      place(new QLabel(QStringLiteral("&Files Found:"), Picture2), "lblfound", 120, 120, 1095, 255);
+  lblCount = place(new QLabel(QStringLiteral("0"), Picture2), "lblCount", 1080, 120, 1095, 255);
+  lstFoundFiles = place(new QListWidget(Picture2), "lstFoundFiles", 120, 480, 3375, 1620);
+  lblfound->setBuddy(lstFoundFiles);
+
+  Picture1 = place(new QWidget(this), "Picture1", 240, 3720, 3735, 2895);
+  filList = place(new platform::FileList(drives, Picture1), "filList", 120, 120, 1815, 1845);
+  drvList = place(new platform::DriveList(drives, Picture1), "drvList", 2040, 120, 1575, 315);
+  dirList = place(new platform::FolderList(drives, Picture1), "dirList", 2040, 480, 1575, 1605);
+  lblCriteria = place(new QLabel(QStringLiteral("Search &Criteria:"), Picture1), "lblCriteria", 120,
+                      0, 1335, 255);
+  txtSearchSpec =
+      place(new QLineEdit(QStringLiteral("*.*"), Picture1), "txtSearchSpec", 1320, 0, 1575, 285);
+  lblCriteria->setBuddy(txtSearchSpec);
+
+  cmdSearch = place(new QPushButton(kSearchCaption, this), "cmdSearch", 240, 3840, 1200, 720);
+  cmdExit = place(new QPushButton(kExitCaption, this), "cmdExit", 2040, 3840, 1200, 720);
+  cmdSearch->setDefault(true);
+  setTabOrder(cmdSearch, cmdExit);
+  setTabOrder(cmdExit, txtSearchSpec);
+  setTabOrder(txtSearchSpec, filList);
+  setTabOrder(filList, drvList);
+  setTabOrder(drvList, dirList);
+  setTabOrder(dirList, lstFoundFiles);
+
+  walk_ = std::make_unique<FolderWalk>(program_,
+                                       WalkControls{*dirList, *filList, *lstFoundFiles, *lblCount},
+                                       WalkRules{.appendToPlayList = true,
+                                                 .listFullMessage = {},
+                                                 .onFailure = WalkRules::OnFailure::EndProgram});
+}
+
+// Fits the hidden panels to the window and starts the lists in the
+// process's current folder.
+void WinSeek::Form_Load() {
+  makeControls();
+  Picture2->resize(width(), Picture2->height());
+  Picture1->resize(width(), Picture1->height());
+  const QColor background = palette().color(QPalette::Window);
+  for (QWidget* control : {Picture2, Picture1, static_cast<QWidget*>(lblCount),
+                           static_cast<QWidget*>(lblCriteria), static_cast<QWidget*>(lblfound)})
+    takeBackground(*control, background);
+
+  try {
+    dirList->setPath(program_.platform.process->currentFolder());
+    filList->setPath(dirList->path());
+  } catch (const PlatformError&) {
+    // No current folder to show: the lists start empty.
+  }
+  drvList->setDriveOfPath(dirList->path());
+
+  connect(dirList, &platform::FolderList::changed, this, &WinSeek::DirList_Change);
+  connect(dirList, &platform::FolderList::lostFocus, this, &WinSeek::DirList_LostFocus);
+  connect(drvList, &platform::DriveList::changed, this, &WinSeek::DrvList_Change);
+  connect(txtSearchSpec, &QLineEdit::textChanged, this, &WinSeek::txtSearchSpec_Change);
+  txtSearchSpec->installEventFilter(this);
+  connect(cmdSearch, &QPushButton::clicked, this, &WinSeek::cmdSearch_Click);
+  connect(cmdExit, &QPushButton::clicked, this, &WinSeek::cmdExit_Click);
+  cmdSearch->setFocus();
 }
 
 bool WinSeek::event(QEvent* event) {
@@ -14,6 +132,187 @@ bool WinSeek::event(QEvent* event) {
   return QWidget::event(event);
 }
 
-void WinSeek::Form_Load() {}
+// Without a window manager nothing activates a new window; the scan starts
+// on activation, so ask for it.
+void WinSeek::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  activateWindow();
+}
 
-void WinSeek::Form_Activate() {}
+// The scan, then playback. A drive without a medium and a disc without the
+// Video CD folder go on to playback; any other failure leaves the message up.
+void WinSeek::Form_Activate() {
+  if (scanning_)
+    return;  // activated again from inside the scan: one scan at a time
+  scanning_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{scanning_};
+  // The keys of the hidden controls work during the scan: the focus they
+  // need lands only after activation, which the scan would hold up.
+  if (QWidget* focus = focusWidget())
+    focus->setFocus(Qt::ActiveWindowFocusReason);
+  try {
+    scanDrive();
+  } catch (const PlatformError& failure) {
+    if (failure.number() != ErrorNumber::DeviceUnavailable &&
+        failure.number() != ErrorNumber::PathNotFound)
+      return;
+  }
+  openPlayback();
+}
+
+void WinSeek::scanDrive() {
+  SharedState& state = program_.state;
+  const QSize screen = program_.platform.desktop->screenSize();
+  const QSize outer = frameGeometry().size();
+  move((screen.width() - outer.width()) / 2, (screen.height() - outer.height()) / 2);
+  Label1->setText(QStringLiteral("Reelvista screensaver is scanning for") + "\r\n" +
+                  "Media files on " + state.ScanDrive.toUpper() + "\r\n\r\n" +
+                  "Please Stand By...");
+  program_.platform.desktop->letEventsRun();
+
+  filList->setPattern(state.FileSpec);
+  dirList->setPath(state.ScanDrive + "\\");
+  walkFromDirList();
+  filList->setPath(dirList->path());
+
+  filList->setPattern(kVideoCdTracks);
+  dirList->setPath(state.ScanDrive + "\\MPEGAV\\");
+  filList->setPath(dirList->path());
+  walkFromDirList();
+  filList->setPath(dirList->path());
+}
+
+void WinSeek::openPlayback() {
+  try {
+    program_.windows.canvas().show();
+  } catch (const PlatformError&) {
+    // The playback window could not be made: the message stays up.
+  }
+}
+
+void WinSeek::walkFromDirList() {
+  walk_->WalkFolders(dirList->path(), QString());
+}
+
+void WinSeek::ResetSearchControls() {
+  lstFoundFiles->clear();
+  lblCount->setText(QStringLiteral("0"));
+  walk_->SearchActive = false;
+  Picture2->hide();
+  cmdSearch->setText(kSearchCaption);
+  cmdExit->setText(kExitCaption);
+  try {
+    dirList->setPath(program_.platform.process->currentFolder());
+  } catch (const PlatformError&) {
+    // The folder is gone: the list stays where it is.
+  }
+  drvList->setDriveOfPath(dirList->path());
+}
+
+void WinSeek::cmdSearch_Click() {
+  if (walk_->isRunning())
+    return;  // one walk at a time: Enter during the scan does nothing
+  if (cmdSearch->text() == kResetCaption) {
+    ResetSearchControls();
+    txtSearchSpec->setFocus();
+    return;
+  }
+  const QString highlighted = dirList->entry(dirList->highlightedIndex());
+  if (dirList->path() != highlighted) {
+    try {
+      dirList->setPath(highlighted);
+    } catch (const PlatformError&) {
+      // The highlighted folder cannot be opened: nothing changes.
+    }
+    return;
+  }
+  searchScanDrive();
+}
+
+// The search the keyboard can start: the scan drive again, from the folder
+// the drive stands for, appending to the play list too.
+void WinSeek::searchScanDrive() {
+  Picture2->move(0, 0);
+  Picture2->show();
+  Picture1->hide();
+  cmdExit->setText(kCancelCaption);
+  filList->setPattern(program_.state.FileSpec);
+  try {
+    dirList->setPath(program_.state.ScanDrive);
+    walkFromDirList();
+    filList->setPath(dirList->path());
+  } catch (const PlatformError&) {
+    // No medium in the drive: nothing was found.
+  }
+  cmdSearch->setText(kResetCaption);
+  cmdSearch->setFocus();
+  cmdExit->setText(kExitCaption);
+}
+
+void WinSeek::cmdExit_Click() {
+  if (cmdExit->text() == kExitCaption)
+    program_.platform.process->endAtOnce(0);
+  walk_->SearchActive = false;
+}
+
+void WinSeek::DirList_Change() {
+  try {
+    filList->setPath(dirList->path());
+  } catch (const PlatformError&) {
+    // The folder went away between the two lists reading it.
+  }
+}
+
+// While a walk runs the folder and drive lists belong to it.
+void WinSeek::DirList_LostFocus() {
+  if (walk_->isRunning())
+    return;
+  try {
+    dirList->setPath(dirList->entry(dirList->highlightedIndex()));
+  } catch (const PlatformError&) {
+    // The highlighted folder cannot be opened: the list stays.
+  }
+}
+
+void WinSeek::DrvList_Change() {
+  if (walk_->isRunning())
+    return;
+  try {
+    dirList->setPath(drvList->drive());
+  } catch (const PlatformError&) {
+    drvList->setDriveOfPath(dirList->path());
+  }
+}
+
+void WinSeek::txtSearchSpec_Change() {
+  filList->setPattern(txtSearchSpec->text());
+}
+
+void WinSeek::txtSearchSpec_GotFocus() {
+  txtSearchSpec->selectAll();
+}
+
+bool WinSeek::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == txtSearchSpec && event->type() == QEvent::FocusIn)
+    txtSearchSpec_GotFocus();
+  return QWidget::eventFilter(watched, event);
+}
+
+// Enter presses the focused button, or else the default button.
+void WinSeek::keyPressEvent(QKeyEvent* event) {
+  if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  auto* button = qobject_cast<QPushButton*>(focusWidget());
+  (button ? button : cmdSearch)->click();
+}
+
+// Closing the scan window ends the program at once.
+void WinSeek::closeEvent(QCloseEvent* event) {
+  event->accept();
+  program_.platform.process->endAtOnce(0);
+}

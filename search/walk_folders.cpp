@@ -1,0 +1,142 @@
+#include "search/walk_folders.h"
+
+#include <QLabel>
+#include <QListWidget>
+
+#include "platform/directory_lister.h"
+#include "platform/errors.h"
+#include "platform/file_list.h"
+#include "platform/folder_list.h"
+#include "startup/program.h"
+
+using platform::ErrorNumber;
+using platform::PlatformError;
+
+namespace {
+
+// An entry is stored one to a line; a name holding a line break cannot be.
+bool holdsLineBreak(const QString& name) {
+  return name.contains('\n') || name.contains('\r');
+}
+
+}  // namespace
+
+FolderWalk::FolderWalk(Program& program, WalkControls controls, WalkRules rules)
+    : program_(program), controls_(controls), rules_(std::move(rules)) {}
+
+bool FolderWalk::WalkFolders(const QString& folder, const QString& returnTo) {
+  if (running_)
+    return true;
+  running_ = true;
+  // Every folder is listed once for the whole walk, however often the walk
+  // comes back to it.
+  const platform::DirectoryLister::Hold listings(platform::DirectoryLister::shared());
+  bool abandoned = true;
+  try {
+    abandoned = visit(folder, returnTo);
+  } catch (...) {
+    running_ = false;
+    throw;
+  }
+  running_ = false;
+  return abandoned;
+}
+
+bool FolderWalk::visit(const QString& folder, const QString& returnTo) {
+  SearchActive = true;
+  program_.platform.desktop->letEventsRun();
+  if (!SearchActive)
+    return true;
+  try {
+    if (visitSubfolders(folder))
+      return true;
+    if (recordFiles())
+      return true;
+    if (!returnTo.isEmpty())
+      controls_.dirList.setPath(returnTo);
+    return false;
+  } catch (const PlatformError& failure) {
+    if (failure.number() == ErrorNumber::OutOfMemory)
+      return true;
+    return fail(failure.description());
+  }
+}
+
+// The subfolders, the last in name order first. The list is brought back to
+// this folder before each, as the visit of the one before left it elsewhere.
+bool FolderWalk::visitSubfolders(const QString& folder) {
+  platform::FolderList& dirList = controls_.dirList;
+  for (int n = dirList.subfolderCount(); n > 0 && SearchActive; --n) {
+    const QString returnTo = dirList.path();
+    dirList.setPath(folder);
+    if (dirList.subfolderCount() < 1)
+      continue;
+    const QString subfolder = dirList.subfolder(n - 1);
+    if (subfolder.isEmpty())
+      continue;  // gone since the folder was first listed
+    try {
+      dirList.setPath(subfolder);
+    } catch (const PlatformError& failure) {
+      // A folder this user may not open (every ext4 disk has a lost+found
+      // only root may read) is passed over; the walk goes on.
+      if (failure.number() == ErrorNumber::PermissionDenied)
+        continue;
+      throw;
+    }
+    if (visit(dirList.path(), returnTo))
+      return true;
+  }
+  return false;
+}
+
+// The files of the folder that dirList (and through it filList) shows.
+bool FolderWalk::recordFiles() {
+  platform::FileList& filList = controls_.filList;
+  const int count = filList.fileCount();
+  if (count < 1)
+    return false;
+  QString base = controls_.dirList.path();
+  if (!base.endsWith('/'))
+    base += '/';
+  for (int i = 0; i < count; ++i) {
+    const QString name = filList.fileName(i);
+    if (holdsLineBreak(name))
+      continue;
+    if (record(base + name))
+      return true;
+  }
+  return false;
+}
+
+// Returns true when the entry found no room: the walk is then abandoned.
+bool FolderWalk::record(const QString& entry) {
+  if (listIsFull()) {
+    if (!rules_.listFullMessage.isEmpty())
+      program_.platform.messages->show(rules_.listFullMessage);
+    return true;
+  }
+  controls_.lstFoundFiles.addItem(entry);
+  if (rules_.appendToPlayList) {
+    SharedState& state = program_.state;
+    ++state.PlayCount;
+    state.PlayList[state.PlayCount] = entry;
+  }
+  QLabel& count = controls_.lblCount;
+  count.setText(' ' + QString::number(count.text().trimmed().toInt() + 1));
+  return false;
+}
+
+// The shared play list stops the scan when it is full, as the found list
+// stops any walk.
+bool FolderWalk::listIsFull() const {
+  if (controls_.lstFoundFiles.count() >= rules_.foundCapacity)
+    return true;
+  return rules_.appendToPlayList && program_.state.PlayCount >= kMaxPlayCount;
+}
+
+bool FolderWalk::fail(const QString& description) {
+  program_.platform.messages->show(description);
+  if (rules_.onFailure == WalkRules::OnFailure::EndProgram)
+    program_.platform.process->endAtOnce(1);
+  return true;
+}
