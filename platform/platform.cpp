@@ -1,5 +1,7 @@
 #include "platform/platform.h"
 
+#include "platform/mpv_player.h"
+
 namespace platform {
 
 Platform makeDesktopPlatform(int argc, char** argv) {
@@ -10,6 +12,7 @@ Platform makeDesktopPlatform(int argc, char** argv) {
   platform.passwordChange = std::make_unique<LoginPasswordChange>();
   platform.drives = std::make_unique<DesktopDriveTable>();
   platform.fileDialog = std::make_unique<QtFileDialog>(*platform.drives);
+  platform.makePlayer = [](QWidget* parent) -> Player* { return new MpvPlayer(parent); };
   return platform;
 }
 

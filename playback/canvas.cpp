@@ -1,11 +1,94 @@
 #include "playback/canvas.h"
 
+#include <QBitmap>
+#include <QCursor>
 #include <QEvent>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QTimer>
+#include <cstdio>
 
+#include "platform/idle_daemon.h"
+#include "platform/player.h"
+#include "playback/play_order.h"
+#include "startup/exit_saver.h"
 #include "startup/program.h"
 
-Canvas::Canvas(Program& program) : program_(program) {
+using platform::Dispid;
+
+namespace {
+
+// An idle daemon waits on us; a saver that cannot get on screen says so by
+// its exit status rather than sitting unseen.
+constexpr int kCoverDeadlineMs = 10000;
+
+// The options LoadReelvista sets before every file, in order.
+constexpr std::pair<Dispid, bool> kPlayerOptions[] = {
+    {Dispid::AutoSize, false},
+    {Dispid::OnScreenMessages, false},
+    {Dispid::SeekBar, false},
+    {Dispid::Subtitles, false},
+    {Dispid::KeepAspect, true},
+    {Dispid::PlayWithoutSoundDevice, true},
+    {Dispid::Sound, true},
+    {Dispid::ScaleToPlayer, true},
+    {Dispid::CoverArtIsNoPicture, true},
+    {Dispid::LoopFile, false},
+    {Dispid::SubtitleFilesBeside, false},
+    {Dispid::CoverFilesBeside, false},
+    {Dispid::SoundFilesBeside, false},
+};
+
+QCursor transparentPointer() {
+  QPixmap image(32, 32);
+  image.fill(Qt::transparent);
+  return QCursor(image, 0, 0);
+}
+
+}  // namespace
+
+Canvas::Canvas(Program& program) : program_(program), exitRoutine_(ExitSaver) {
   Form_Load();
+}
+
+Canvas::~Canvas() {
+  // Hiding the window on the way out takes the focus from the player; that
+  // is no sign of the user.
+  if (Reelvista1)
+    Reelvista1->disconnect(this);
+}
+
+void Canvas::Form_Load() {
+  // Topmost and frameless from the start: changing the flags of a shown
+  // window hides it for a moment, which would take the focus away.
+  setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+  setWindowState(Qt::WindowFullScreen);
+  setWindowTitle(QStringLiteral("Reelvista"));
+  setAutoFillBackground(true);
+  QPalette black = palette();
+  black.setColor(QPalette::Window, Qt::black);
+  setPalette(black);
+  setCursor(transparentPointer());
+
+  Reelvista1 = program_.platform.makePlayer(this);
+  connectPlayer();
+  placePlayer();
+  Reelvista1->setFocus();
+
+  new platform::TerminationSignal([this] { program_.platform.process->endAtOnce(0); }, this);
+  coverDeadline_ = new QTimer(this);
+  coverDeadline_->setSingleShot(true);
+  coverDeadline_->setInterval(kCoverDeadlineMs);
+  connect(coverDeadline_, &QTimer::timeout, this, &Canvas::giveUpUncovered);
+}
+
+void Canvas::connectPlayer() {
+  using platform::Player;
+  connect(Reelvista1, &Player::ReadyStateChange, this, &Canvas::Reelvista1_ReadyStateChange);
+  connect(Reelvista1, &Player::PlayStateChange, this, &Canvas::Reelvista1_PlayStateChange);
+  connect(Reelvista1, &Player::KeyDown, this, &Canvas::Reelvista1_KeyDown);
+  connect(Reelvista1, &Player::MouseDown, this, &Canvas::Reelvista1_MouseDown);
+  connect(Reelvista1, &Player::LostFocus, this, &Canvas::Reelvista1_LostFocus);
 }
 
 bool Canvas::event(QEvent* event) {
@@ -14,6 +97,117 @@ bool Canvas::event(QEvent* event) {
   return QWidget::event(event);
 }
 
-void Canvas::Form_Load() {}
+void Canvas::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // Without a window manager nobody activates a new window but us.
+  activateWindow();
+  if (!covered_)
+    coverDeadline_->start();
+}
 
-void Canvas::Form_Activate() {}
+void Canvas::mousePressEvent(QMouseEvent* event) {
+  event->accept();
+  Form_MouseDown();
+}
+
+void Canvas::Form_Activate() {
+  platform::Desktop& desktop = *program_.platform.desktop;
+  Shuffle();
+  program_.state.MovieReady = false;
+  const QSize screen = desktop.screenSize();
+  setGeometry(0, 0, screen.width(), screen.height());
+  placePlayer();
+  desktop.makeTopmost(*this);
+  desktop.bringToTop(*this);
+  while (desktop.showCursor(false) >= 0) {
+  }
+  desktop.letEventsRun();
+  ChangeMovie();
+  program_.windows.winSeek().hide();
+  screenCovered();
+}
+
+void Canvas::placePlayer() {
+  Reelvista1->setGeometry(0, 0, width(), height());
+}
+
+void Canvas::Shuffle() {
+  shufflePlayOrder(program_.state);
+}
+
+void Canvas::ChangeMovie() {
+  LoadReelvista(advancePlayPos(program_.state));
+}
+
+void Canvas::LoadReelvista(std::int16_t slot) {
+  program_.state.MovieReady = false;
+  Reelvista1->put(Dispid::FileName, QString());
+  for (const auto& [dispid, value] : kPlayerOptions)
+    Reelvista1->put(dispid, value);
+  Reelvista1->put(Dispid::FileName, program_.state.PlayList.at(slot));
+}
+
+void Canvas::Reelvista1_ReadyStateChange(int readyState) {
+  if (readyState != platform::kReadyStateComplete)
+    return;
+  program_.state.MovieReady = true;
+  Reelvista1->invoke(Dispid::Play);
+  const int pictureWidth = Reelvista1->get(Dispid::ImageSourceWidth).toInt();
+  const int pictureHeight = Reelvista1->get(Dispid::ImageSourceHeight).toInt();
+  // Sound only: the player goes just below the window, out of view, and the
+  // black window fills the screen while the sound plays.
+  if (pictureWidth == 0 && pictureHeight == 0)
+    Reelvista1->move(Reelvista1->x(), height() + 1);
+}
+
+void Canvas::Reelvista1_PlayStateChange(int oldState, int newState) {
+  namespace play_state = platform::play_state;
+  if (program_.state.Exiting || oldState != play_state::kPlaying)
+    return;
+  // A stop while the next file is still loading is not the end of the file
+  // last opened.
+  if (newState == play_state::kStopped && program_.state.MovieReady) {
+    placePlayer();
+    ChangeMovie();
+  }
+  if (newState == play_state::kPaused && !program_.state.Exiting)
+    exitRoutine_(program_, *Reelvista1, *this);
+}
+
+void Canvas::exitOnInput() {
+  if (!program_.state.Exiting)
+    exitRoutine_(program_, *Reelvista1, *this);
+}
+
+void Canvas::Form_MouseDown() {
+  exitOnInput();
+}
+
+void Canvas::Reelvista1_KeyDown() {
+  exitOnInput();
+}
+
+void Canvas::Reelvista1_MouseDown() {
+  exitOnInput();
+}
+
+void Canvas::Reelvista1_LostFocus() {
+  exitOnInput();
+}
+
+// The first time the window is up over the whole screen, an idle daemon
+// that holds off sleep until then may let it go.
+void Canvas::screenCovered() {
+  if (covered_)
+    return;
+  covered_ = true;
+  coverDeadline_->stop();
+  platform::releaseSleepLock();
+}
+
+void Canvas::giveUpUncovered() {
+  if (covered_)
+    return;
+  std::fprintf(stderr, "Reelvista: the screen could not be covered; the saver ends.\n");
+  program_.platform.process->endAtOnce(1);
+}

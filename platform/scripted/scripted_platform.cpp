@@ -54,6 +54,11 @@ ScriptedPlatform::ScriptedPlatform()
       messages(install<ScriptedMessageBoxes>(platform.messages)),
       passwordChange(install<ScriptedPasswordChange>(platform.passwordChange)),
       fileDialog(install<ScriptedFileDialog>(platform.fileDialog)),
-      drives(install<ScriptedDriveTable>(platform.drives)) {}
+      drives(install<ScriptedDriveTable>(platform.drives)) {
+  platform.makePlayer = [this](QWidget* parent) -> Player* {
+    player = new ScriptedPlayer(parent);
+    return player;
+  };
+}
 
 }  // namespace platform::scripted

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -9,6 +10,7 @@
 #include "platform/platform.h"
 #include "platform/scripted/scripted_drive_table.h"
 #include "platform/scripted/scripted_file_dialog.h"
+#include "platform/scripted/scripted_player.h"
 
 namespace platform::scripted {
 
@@ -86,6 +88,8 @@ struct ScriptedPlatform {
   ScriptedPasswordChange& passwordChange;
   ScriptedFileDialog& fileDialog;
   ScriptedDriveTable& drives;
+  // The player the program made last (each playback window makes one).
+  QPointer<ScriptedPlayer> player;
 };
 
 }  // namespace platform::scripted
