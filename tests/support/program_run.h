@@ -31,6 +31,8 @@ class ProgramRun {
   // The exit status, or nothing when the program still runs after the time.
   std::optional<int> waitForExit(int milliseconds);
   QString standardError();
+  // The running program's process id (0 when not running).
+  qint64 processId() const { return process_ ? process_->processId() : 0; }
   // The id of a shown window with this exact title, or empty after the time.
   QString waitForWindow(const QString& title, int milliseconds);
   // Runs xdotool with the arguments and returns what it printed.
