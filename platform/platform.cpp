@@ -12,6 +12,10 @@ Platform makeDesktopPlatform(int argc, char** argv) {
   platform.passwordChange = std::make_unique<LoginPasswordChange>();
   platform.drives = std::make_unique<DesktopDriveTable>();
   platform.fileDialog = std::make_unique<QtFileDialog>(*platform.drives);
+  platform.userRegistry = std::make_unique<FileUserRegistry>();
+  platform.inputGrab = std::make_unique<WindowSystemInputGrab>();
+  platform.passwordPrompt =
+      std::make_unique<DialogPasswordPrompt>(*platform.inputGrab, pamPasswordCheck());
   platform.makePlayer = [](QWidget* parent) -> Player* { return new MpvPlayer(parent); };
   return platform;
 }

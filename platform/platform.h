@@ -6,9 +6,12 @@
 #include "platform/desktop.h"
 #include "platform/drive_table.h"
 #include "platform/file_dialog.h"
+#include "platform/input_grab.h"
 #include "platform/message_boxes.h"
 #include "platform/password_change.h"
+#include "platform/password_prompt.h"
 #include "platform/process.h"
+#include "platform/user_registry.h"
 
 class QWidget;
 
@@ -25,6 +28,11 @@ struct Platform {
   std::unique_ptr<PasswordChange> passwordChange;
   std::unique_ptr<FileDialog> fileDialog;
   std::unique_ptr<DriveTable> drives;
+  // The per-user settings store ("ScreenSaveUsePassword"), the password
+  // prompt, and the keyboard and pointer grab that locks the screen.
+  std::unique_ptr<UserRegistry> userRegistry;
+  std::unique_ptr<InputGrab> inputGrab;
+  std::unique_ptr<PasswordPrompt> passwordPrompt;
   // Makes the media player control inside the given window.
   std::function<Player*(QWidget* parent)> makePlayer;
 };

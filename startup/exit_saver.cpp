@@ -1,7 +1,66 @@
 #include "startup/exit_saver.h"
 
+#include <QTimer>
+#include <QWidget>
+#include <cstdio>
+
+#include "platform/player.h"
+#include "platform/user_registry.h"
 #include "startup/program.h"
 
-void ExitSaver(Program& /*program*/, platform::Player& /*player*/, QWidget& /*canvas*/) {
-  // Built with the password check.
+namespace {
+
+// The window system may be slow to grant the first grab; past this the saver
+// gives up rather than pretend to lock the screen.
+constexpr int kGrabDeadlineMs = 10000;
+
+const QString kDesktopKey = QStringLiteral("Control Panel\\Desktop");
+const QString kUsePasswordValue = QStringLiteral("ScreenSaveUsePassword");
+
+}  // namespace
+
+bool passwordRequired(platform::Platform& platform) {
+  return platform::readNumber(*platform.userRegistry, kDesktopKey, kUsePasswordValue) == 1;
+}
+
+void ExitSaver(Program& program, platform::Player& player, QWidget& canvas) {
+  SharedState& state = program.state;
+  platform::Platform& platform = program.platform;
+  platform::Desktop& desktop = *platform.desktop;
+  if (state.Exiting)
+    return;
+  state.Exiting = true;
+  while (desktop.showCursor(true) < 0) {
+  }
+
+  const bool required = passwordRequired(platform);
+  const bool passed = required && platform.passwordPrompt->verify(canvas);
+  if (!required || passed) {
+    desktop.saverStopped();
+    player.invoke(platform::Dispid::Stop);
+    do {
+      desktop.letEventsRun();
+    } while (desktop.showCursor(true) < 0);
+    desktop.letEventsRun();
+    platform.process->endAtOnce(0);
+  }
+
+  state.Exiting = false;
+  while (desktop.showCursor(false) >= 0) {
+  }
+}
+
+void lockInputWhilePasswordRequired(Program& program, QWidget& canvas) {
+  platform::Platform& platform = program.platform;
+  if (!passwordRequired(platform))
+    return;
+  platform.inputGrab->hold(canvas);
+  QTimer::singleShot(kGrabDeadlineMs, &canvas, [&platform, &canvas] {
+    if (platform.inputGrab->hasHeld(canvas))
+      return;
+    std::fprintf(stderr,
+                 "Reelvista: the keyboard and the pointer could not be taken, so the screen "
+                 "cannot be locked; the saver ends.\n");
+    platform.process->endAtOnce(1);
+  });
 }

@@ -54,7 +54,10 @@ ScriptedPlatform::ScriptedPlatform()
       messages(install<ScriptedMessageBoxes>(platform.messages)),
       passwordChange(install<ScriptedPasswordChange>(platform.passwordChange)),
       fileDialog(install<ScriptedFileDialog>(platform.fileDialog)),
-      drives(install<ScriptedDriveTable>(platform.drives)) {
+      drives(install<ScriptedDriveTable>(platform.drives)),
+      userRegistry(install<ScriptedUserRegistry>(platform.userRegistry)),
+      inputGrab(install<ScriptedInputGrab>(platform.inputGrab)),
+      passwordPrompt(install<ScriptedPasswordPrompt>(platform.passwordPrompt)) {
   platform.makePlayer = [this](QWidget* parent) -> Player* {
     player = new ScriptedPlayer(parent);
     return player;

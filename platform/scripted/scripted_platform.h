@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "platform/scripted/scripted_drive_table.h"
 #include "platform/scripted/scripted_file_dialog.h"
+#include "platform/scripted/scripted_password.h"
 #include "platform/scripted/scripted_player.h"
 
 namespace platform::scripted {
@@ -88,6 +89,9 @@ struct ScriptedPlatform {
   ScriptedPasswordChange& passwordChange;
   ScriptedFileDialog& fileDialog;
   ScriptedDriveTable& drives;
+  ScriptedUserRegistry& userRegistry;
+  ScriptedInputGrab& inputGrab;
+  ScriptedPasswordPrompt& passwordPrompt;
   // The player the program made last (each playback window makes one).
   QPointer<ScriptedPlayer> player;
 };

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+
+#include "platform/input_grab.h"
+#include "platform/password_prompt.h"
+#include "platform/user_registry.h"
+
+namespace platform::scripted {
+
+// The per-user store, held in memory. Values are kept as the file would
+// give them; `reads` counts the look-ups.
+class ScriptedUserRegistry final : public UserRegistry {
+ public:
+  RegistryValues values;
+  mutable int reads = 0;
+
+  void setDword(const QString& key, const QString& name, std::uint32_t number);
+  void setString(const QString& key, const QString& name, const QString& text);
+  // "ScreenSaveUsePassword" under "Control Panel\Desktop" as a dword.
+  void requirePassword(std::uint32_t number = 1);
+
+  std::optional<QByteArray> value(const QString& key, const QString& name) const override;
+};
+
+// The password prompt: answers as `passes` says, recording the owner of
+// every prompt. `onVerify` runs while the prompt "is open".
+class ScriptedPasswordPrompt final : public PasswordPrompt {
+ public:
+  bool passes = true;
+  std::vector<QWidget*> owners;  // one entry per prompt shown
+  std::function<void(QWidget& owner)> onVerify;
+
+  bool verify(QWidget& owner) override;
+};
+
+// The input grab: records "hold <object name>" and "release <object name>"
+// and holds at once.
+class ScriptedInputGrab final : public InputGrab {
+ public:
+  QStringList calls;
+  std::vector<const QWidget*> holding;
+
+  void hold(QWidget& window) override;
+  void release(QWidget& window) override;
+  bool hasHeld(const QWidget& window) const override;
+};
+
+}  // namespace platform::scripted
