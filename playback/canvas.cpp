@@ -1,4 +1,5 @@
 #include "playback/canvas.h"
+#include <QDateTime>
 
 #include <QBitmap>
 #include <QCursor>
@@ -98,6 +99,7 @@ bool Canvas::event(QEvent* event) {
 }
 
 void Canvas::showEvent(QShowEvent* event) {
+  fprintf(stderr,"T %.3f show\n", QDateTime::currentMSecsSinceEpoch()/1000.0);
   QWidget::showEvent(event);
   // Without a window manager nobody activates a new window but us.
   activateWindow();
@@ -110,7 +112,9 @@ void Canvas::mousePressEvent(QMouseEvent* event) {
   Form_MouseDown();
 }
 
+#include <QDateTime>
 void Canvas::Form_Activate() {
+  fprintf(stderr,"T %.3f activate\n", QDateTime::currentMSecsSinceEpoch()/1000.0);
   platform::Desktop& desktop = *program_.platform.desktop;
   Shuffle();
   program_.state.MovieReady = false;
@@ -196,13 +200,15 @@ void Canvas::Reelvista1_LostFocus() {
 }
 
 // The first time the window is up over the whole screen, an idle daemon
-// that holds off sleep until then may let it go.
+// that holds off sleep until then may let it go, and the screen locks when
+// a password is required.
 void Canvas::screenCovered() {
   if (covered_)
     return;
   covered_ = true;
   coverDeadline_->stop();
   platform::releaseSleepLock();
+  lockInputWhilePasswordRequired(program_, *this);
 }
 
 void Canvas::giveUpUncovered() {
