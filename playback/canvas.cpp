@@ -1,5 +1,4 @@
 #include "playback/canvas.h"
-#include <QDateTime>
 
 #include <QBitmap>
 #include <QCursor>
@@ -99,7 +98,6 @@ bool Canvas::event(QEvent* event) {
 }
 
 void Canvas::showEvent(QShowEvent* event) {
-  fprintf(stderr,"T %.3f show\n", QDateTime::currentMSecsSinceEpoch()/1000.0);
   QWidget::showEvent(event);
   // Without a window manager nobody activates a new window but us.
   activateWindow();
@@ -112,9 +110,7 @@ void Canvas::mousePressEvent(QMouseEvent* event) {
   Form_MouseDown();
 }
 
-#include <QDateTime>
 void Canvas::Form_Activate() {
-  fprintf(stderr,"T %.3f activate\n", QDateTime::currentMSecsSinceEpoch()/1000.0);
   platform::Desktop& desktop = *program_.platform.desktop;
   Shuffle();
   program_.state.MovieReady = false;
