@@ -1,5 +1,7 @@
 #include "platform/desktop.h"
 
+#include <xcb/xcb.h>
+
 #include <QApplication>
 #include <QCursor>
 #include <QScreen>
@@ -44,7 +46,14 @@ void QtDesktop::bringToTop(QWidget& window) {
 
 void QtDesktop::saverStopped() {
   // X11 keeps no "a saver runs" setting of its own; the idle daemon that
-  // started us learns of the end from our exit.
+  // started us learns of the end from our exit. The server's idle time
+  // starts again from now, so that its own saver (which woke the daemon)
+  // is off, and does not blank the screen the user just got back.
+  const auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+  if (!x11 || !x11->connection())
+    return;
+  xcb_force_screen_saver(x11->connection(), XCB_SCREEN_SAVER_RESET);
+  xcb_flush(x11->connection());
 }
 
 }  // namespace platform
