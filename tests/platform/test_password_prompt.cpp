@@ -97,7 +97,7 @@ TEST_F(Prompt, ASlowRefusalKeepsTheWindowLiveAndStartsNoSecondCheck) {
   whileOpen([&] {
     QTest::keyClicks(field(), "wrong");
     QTest::keyClick(field(), Qt::Key_Return);
-    QTimer::singleShot(100, [&] {
+    QTimer::singleShot(100, openDialog(), [&] {
       // While PAM thinks: more Enters, more typing and Escape change nothing.
       QTest::keyClick(openDialog(), Qt::Key_Return);
       QTest::keyClicks(openDialog(), "right horse");
@@ -123,17 +123,18 @@ TEST_F(Prompt, EscapeOrNobodyTypingClosesItNotPassedWithoutACheck) {
   });
   EXPECT_FALSE(verify());
 
-  // Typing restarts the idle time: a key at 250 ms keeps it open past 400.
+  // Typing restarts the idle time: a key at 600 ms keeps it open past 1000.
   bool openAfterTyping = false;
   whileOpen([&] {
-    QTimer::singleShot(200, [&] { QTest::keyClicks(field(), "r"); });
-    QTimer::singleShot(450, [&] { openAfterTyping = openDialog() != nullptr; });
+    // Timers of the dialog's own: gone with it, should it close early.
+    QTimer::singleShot(550, openDialog(), [&] { QTest::keyClicks(field(), "r"); });
+    QTimer::singleShot(1250, openDialog(), [&] { openAfterTyping = true; });
   });
   QElapsedTimer elapsed;
   elapsed.start();
-  EXPECT_FALSE(verify(400));
+  EXPECT_FALSE(verify(1000));
   EXPECT_TRUE(openAfterTyping);
-  EXPECT_GE(elapsed.elapsed(), 600);
+  EXPECT_GE(elapsed.elapsed(), 1500);
   EXPECT_EQ(check.calls, 0);
 }
 
