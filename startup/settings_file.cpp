@@ -108,7 +108,10 @@ int countLinesLeft(SettingsReader& reader) {
 }  // namespace
 
 SettingsReadReport readSettingsFile(const QString& path, SharedState& state) {
-  const QByteArray bytes = platform::readWholeFile(path);
+  return parseSettingsFile(platform::readWholeFile(path), state);
+}
+
+SettingsReadReport parseSettingsFile(const QByteArray& bytes, SharedState& state) {
   SettingsReader reader(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
   state.ScanDrive = reader.readField(1);
   if (state.ScanDrive.isEmpty())

@@ -23,6 +23,8 @@ struct SettingsReadReport {
 // PathNotFound for a missing folder, Other for a file that ends before its
 // second line or cannot be read. What was read before a failure stays.
 SettingsReadReport readSettingsFile(const QString& path, SharedState& state);
+// The same reading, of bytes already in memory.
+SettingsReadReport parseSettingsFile(const QByteArray& bytes, SharedState& state);
 
 // What the settings dialog saves.
 struct SettingsFileContents {
