@@ -8,11 +8,19 @@
 
 namespace {
 
-// Code points, each case-folded on its own.
+// Code points, each case-folded on its own. A lone surrogate (a byte of a
+// name that is not UTF-8) stands for itself; QString::toUcs4 would turn it
+// into U+FFFD and so make unlike names alike.
 std::u32string foldedCodePoints(const QString& text) {
   std::u32string folded;
-  for (char32_t codePoint : text.toUcs4())
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    char32_t codePoint = text[i].unicode();
+    if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+      codePoint = QChar::surrogateToUcs4(text[i], text[i + 1]);
+      ++i;
+    }
     folded += QChar::toCaseFolded(codePoint);
+  }
   return folded;
 }
 

@@ -15,6 +15,26 @@ char32_t foldedAt(QStringView name, qsizetype at, qsizetype& units) {
   return QChar::toCaseFolded(first.unicode());
 }
 
+// The whole text case-folded character by character. QString::toCaseFolded
+// would turn a lone surrogate (a name byte that is not UTF-8) into U+FFFD,
+// and the pattern would then match names it does not name.
+QString caseFolded(QStringView text) {
+  QString folded;
+  folded.reserve(text.size());
+  for (qsizetype at = 0; at < text.size();) {
+    qsizetype units = 1;
+    const char32_t codePoint = foldedAt(text, at, units);
+    if (QChar::requiresSurrogates(codePoint)) {
+      folded += QChar(QChar::highSurrogate(codePoint));
+      folded += QChar(QChar::lowSurrogate(codePoint));
+    } else {
+      folded += QChar(static_cast<char16_t>(codePoint));
+    }
+    at += units;
+  }
+  return folded;
+}
+
 }  // namespace
 
 PatternList::PatternList(const QString& list) : text_(list) {
@@ -22,7 +42,7 @@ PatternList::PatternList(const QString& list) : text_(list) {
     const QString trimmed = pattern.trimmed();
     if (trimmed.isEmpty())
       continue;
-    const QString folded = trimmed.toCaseFolded();
+    const QString folded = caseFolded(trimmed);
     folded_ << folded;
     if (folded.endsWith(QStringLiteral(".*")))
       folded_ << folded.chopped(2);
