@@ -240,6 +240,13 @@ void Searcher::txtSearchSpec_Change() {
   filList->setPattern(txtSearchSpec->text());
 }
 
+// Without a window manager nothing activates a new window: the keys would
+// stay with the settings dialog.
+void Searcher::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  activateWindow();
+}
+
 // There is no cancel button: Escape does nothing.
 void Searcher::keyPressEvent(QKeyEvent* event) {
   if (event->matches(QKeySequence::Cancel)) {

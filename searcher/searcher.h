@@ -33,6 +33,7 @@ class Searcher : public QDialog {
   void setResultsCapacity(int entries);
 
  protected:
+  void showEvent(QShowEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
