@@ -149,6 +149,11 @@ std::shared_ptr<const FolderListing> DirectoryLister::list(const QString& hostFo
   return listing;
 }
 
+bool DirectoryLister::holdsListingOf(const QString& hostFolder) const {
+  return holds_ > 0 && std::any_of(recent_.begin(), recent_.end(),
+                                   [&](const auto& item) { return item.first == hostFolder; });
+}
+
 void DirectoryLister::remember(const QString& folder,
                                std::shared_ptr<const FolderListing> listing) {
   recent_.emplace_front(folder, std::move(listing));

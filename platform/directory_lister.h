@@ -25,6 +25,8 @@ class DirectoryLister {
   // missing, PermissionDenied when this user may not read it,
   // DeviceUnavailable when its medium is gone, Other for anything else.
   std::shared_ptr<const FolderListing> list(const QString& hostFolder);
+  // True when a hold keeps a listing of exactly this folder.
+  bool holdsListingOf(const QString& hostFolder) const;
 
   // While held (a walk holds it), a folder listed once is not read again:
   // a walk returns to a folder once per subfolder, and a folder with

@@ -1,6 +1,7 @@
 #include "platform/file_list.h"
 
 #include <QAbstractListModel>
+#include <algorithm>
 
 #include "platform/folder_list.h"
 
@@ -63,12 +64,23 @@ QString FileList::fileName(int index) const {
 }
 
 void FileList::show(std::shared_ptr<const FolderListing> listing) {
+  constexpr size_t kRecentFolders = 8;
   listing_ = std::move(listing);
-  matching_.clear();
-  const QStringList& files = listing_->files;
-  for (qsizetype i = 0; i < files.size(); ++i) {
-    if (patterns_.matches(files[i]))
-      matching_.push_back(static_cast<int>(i));
+  const auto known = std::find_if(recent_.begin(), recent_.end(), [&](const Matches& seen) {
+    return seen.listing == listing_ && seen.patterns == patterns_.text();
+  });
+  if (known != recent_.end()) {
+    matching_ = known->matching;
+  } else {
+    matching_.clear();
+    const QStringList& files = listing_->files;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+      if (patterns_.matches(files[i]))
+        matching_.push_back(static_cast<int>(i));
+    }
+    if (recent_.size() >= kRecentFolders)
+      recent_.erase(recent_.begin());
+    recent_.push_back({listing_, patterns_.text(), matching_});
   }
   model_->reset();
 }

@@ -42,6 +42,14 @@ class FileList : public QListView {
   PatternList patterns_{QStringLiteral("*.*")};
   std::shared_ptr<const FolderListing> listing_;
   std::vector<int> matching_;  // indexes into listing_->files
+  // The matches of the folders shown last, so that a walk coming back to a
+  // folder with many files and many subfolders does not match them again.
+  struct Matches {
+    std::shared_ptr<const FolderListing> listing;
+    QString patterns;
+    std::vector<int> matching;
+  };
+  std::vector<Matches> recent_;
 };
 
 }  // namespace platform

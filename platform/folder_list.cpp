@@ -97,6 +97,10 @@ QString resolveFolderPath(const DriveTable& drives, const QString& text,
     return followComponents(driveFolder, text.mid(2).split(separators));
   }
   if (text.startsWith('/')) {
+    // A walk passes the folders it was given back; those it has listed
+    // need no second look.
+    if (DirectoryLister::shared().holdsListingOf(text))
+      return text;
     if (isFolder(text))
       return QDir::cleanPath(text);
     return followComponents(QStringLiteral("/"), text.split('/'));
@@ -159,11 +163,15 @@ void FolderList::setPath(const QString& text) {
   const QString folder = resolveFolderPath(drives_, text, path_);
   auto listing = DirectoryLister::shared().list(folder);
   const bool moved = folder != path_;
+  if (!moved && listing == listing_)
+    return;  // a walk setting the folder it stands in: nothing to show anew
   path_ = folder;
   above_ = foldersDownTo(folder);
   listing_ = std::move(listing);
+  // After the reset nothing is highlighted, which reads as the current
+  // folder (-1); highlighting its row would lay out the whole list at once,
+  // for every folder a walk passes through.
   model_->reset();
-  setHighlightedIndex(-1);
   if (moved)
     emit changed();
 }
