@@ -33,7 +33,7 @@ find_ms() {
 }
 
 walk_ms() {
-  "$program" walk "$1" >"$work/walk.out"
+  "$program" walk "$1" >"$work/walk.out" 2>/dev/null
   cut -d' ' -f1 "$work/walk.out"
 }
 
