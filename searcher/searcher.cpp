@@ -51,6 +51,10 @@ Searcher::Searcher(Program& program, SearchClient& opener, QWidget* settingsDial
 // the walk sees the cleared flag and unwinds without touching the controls.
 Searcher::~Searcher() {
   walk_->SearchActive = false;
+  // The controls go after this window's own part: none may call back into it.
+  for (QObject* control :
+       std::initializer_list<QObject*>{dirList, drvList, txtSearchSpec, cmdSearch, cmdExit})
+    control->disconnect(this);
 }
 
 void Searcher::setResultsCapacity(int entries) {
