@@ -12,6 +12,7 @@
 #include "platform/file_list.h"
 #include "platform/folder_list.h"
 #include "platform/units.h"
+#include "search/search_panel.h"
 #include "startup/program.h"
 
 using platform::ErrorNumber;
@@ -64,21 +65,11 @@ void WinSeek::makeControls() {
 
   Picture2 = place(new QWidget(this), "Picture2", 840, 3600, 3855, 2895);
   Picture2->hide();
-  lblfound =
-      place(new QLabel(QStringLiteral("&Files Found:"), Picture2), "lblfound", 120, 120, 1095, 255);
-  lblCount = place(new QLabel(QStringLiteral("0"), Picture2), "lblCount", 1080, 120, 1095, 255);
-  lstFoundFiles = place(new QListWidget(Picture2), "lstFoundFiles", 120, 480, 3375, 1620);
-  lblfound->setBuddy(lstFoundFiles);
+  std::tie(lblfound, lblCount, lstFoundFiles) = makeResultsPanel(Picture2);
 
   Picture1 = place(new QWidget(this), "Picture1", 240, 3720, 3735, 2895);
-  filList = place(new platform::FileList(drives, Picture1), "filList", 120, 120, 1815, 1845);
-  drvList = place(new platform::DriveList(drives, Picture1), "drvList", 2040, 120, 1575, 315);
-  dirList = place(new platform::FolderList(drives, Picture1), "dirList", 2040, 480, 1575, 1605);
-  lblCriteria = place(new QLabel(QStringLiteral("Search &Criteria:"), Picture1), "lblCriteria", 120,
-                      0, 1335, 255);
-  txtSearchSpec =
-      place(new QLineEdit(QStringLiteral("*.*"), Picture1), "txtSearchSpec", 1320, 0, 1575, 285);
-  lblCriteria->setBuddy(txtSearchSpec);
+  std::tie(filList, drvList, dirList, lblCriteria, txtSearchSpec) =
+      makeSearchPanel(Picture1, drives);
 
   cmdSearch = place(new QPushButton(kSearchCaption, this), "cmdSearch", 240, 3840, 1200, 720);
   cmdExit = place(new QPushButton(kExitCaption, this), "cmdExit", 2040, 3840, 1200, 720);
@@ -259,11 +250,7 @@ void WinSeek::cmdExit_Click() {
 }
 
 void WinSeek::DirList_Change() {
-  try {
-    filList->setPath(dirList->path());
-  } catch (const PlatformError&) {
-    // The folder went away between the two lists reading it.
-  }
+  followFolderList(*filList, *dirList);
 }
 
 // While a walk runs the folder and drive lists belong to it.

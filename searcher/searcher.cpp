@@ -12,6 +12,7 @@
 #include "platform/errors.h"
 #include "platform/file_list.h"
 #include "platform/folder_list.h"
+#include "search/search_panel.h"
 #include "search/walk_folders.h"
 #include "searcher/search_client.h"
 #include "startup/program.h"
@@ -219,11 +220,7 @@ void Searcher::DrvList_Change() {
 }
 
 void Searcher::DirList_Change() {
-  try {
-    filList->setPath(dirList->path());
-  } catch (const PlatformError&) {
-    // The folder went away between the two lists reading it.
-  }
+  followFolderList(*filList, *dirList);
 }
 
 // A mouse click on "&Search" after highlighting a folder searches that folder.

@@ -10,6 +10,7 @@
 #include "platform/folder_list.h"
 #include "platform/program_icon.h"
 #include "platform/units.h"
+#include "search/search_panel.h"
 #include "searcher/searcher.h"
 #include "startup/program.h"
 
@@ -58,25 +59,15 @@ void Searcher::makeControls() {
   setSizeGripEnabled(false);
 
   Picture1 = place(new QWidget(this), "Picture1", 0, 0, 3735, 2295);
-  filList = place(new platform::FileList(drives, Picture1), "filList", 120, 120, 1815, 1845);
-  drvList = place(new platform::DriveList(drives, Picture1), "drvList", 2040, 120, 1575, 315);
-  dirList = place(new platform::FolderList(drives, Picture1), "dirList", 2040, 480, 1575, 1605);
-  lblCriteria = place(new QLabel(QStringLiteral("Search &Criteria:"), Picture1), "lblCriteria", 120,
-                      0, 1335, 255);
-  txtSearchSpec =
-      place(new QLineEdit(QStringLiteral("*.*"), Picture1), "txtSearchSpec", 1320, 0, 1575, 285);
-  lblCriteria->setBuddy(txtSearchSpec);
+  std::tie(filList, drvList, dirList, lblCriteria, txtSearchSpec) =
+      makeSearchPanel(Picture1, drives);
   // The pattern list comes from the settings dialog; it is not shown here.
   lblCriteria->hide();
   txtSearchSpec->hide();
 
   Picture2 = place(new QWidget(this), "Picture2", 0, 2520, 3735, 2295);
   Picture2->hide();
-  lblfound =
-      place(new QLabel(QStringLiteral("&Files Found:"), Picture2), "lblfound", 120, 120, 1095, 255);
-  lblCount = place(new QLabel(QStringLiteral("0"), Picture2), "lblCount", 1080, 120, 1095, 255);
-  lstFoundFiles = place(new QListWidget(Picture2), "lstFoundFiles", 120, 480, 3375, 1620);
-  lblfound->setBuddy(lstFoundFiles);
+  std::tie(lblfound, lblCount, lstFoundFiles) = makeResultsPanel(Picture2);
 
   cmdSearch = button(this, "cmdSearch", QStringLiteral("&Search"), 240);
   cmdExit = button(this, "cmdExit", QStringLiteral("E&xit"), 2160);
