@@ -7,47 +7,31 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "platform/dialog_font.h"
 #include "platform/drive_list.h"
 #include "platform/program_icon.h"
 #include "platform/units.h"
 #include "setup/setup.h"
 #include "startup/program.h"
 
+using platform::placeInDialog;
+
 namespace {
 
-// The dialog's normal font; the original dialog font is rarely installed on
-// Linux, so narrow sans fonts stand in, as the layout is tight.
-QFont dialogFont() {
-  QFont font;
-  font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans Narrow",
-                    "DejaVu Sans Condensed", "Liberation Sans", "DejaVu Sans"});
-  font.setPointSizeF(8.25);
-  font.setBold(false);  // said outright, so that no bold caption passes on to the controls
-  return font;
-}
-
 QFont captionFont() {
-  QFont font = dialogFont();
+  QFont font = platform::dialogFont();
   font.setBold(true);
   return font;
 }
 
-template <typename Control>
-Control* place(Control* control, const char* name, int left, int top, int width, int height) {
-  control->setObjectName(QString::fromLatin1(name));
-  control->setGeometry(platform::twipsRect(left, top, width, height));
-  control->setFont(dialogFont());
-  return control;
-}
-
 QGroupBox* frame(QWidget* dialog, const char* name, const QString& caption, int top, int height) {
-  QGroupBox* box = place(new QGroupBox(caption, dialog), name, 120, top, 3975, height);
+  QGroupBox* box = placeInDialog(new QGroupBox(caption, dialog), name, 120, top, 3975, height);
   box->setFont(captionFont());
   return box;
 }
 
 QLabel* label(QWidget* container, const char* name, const QString& text, int height) {
-  QLabel* label = place(new QLabel(text, container), name, 120, 240, 3735, height);
+  QLabel* label = placeInDialog(new QLabel(text, container), name, 120, 240, 3735, height);
   label->setWordWrap(true);
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   return label;
@@ -55,13 +39,13 @@ QLabel* label(QWidget* container, const char* name, const QString& text, int hei
 
 QPushButton* button(QWidget* container, const char* name, const QString& caption, int left, int top,
                     int width) {
-  return place(new QPushButton(caption, container), name, left, top, width, 375);
+  return placeInDialog(new QPushButton(caption, container), name, left, top, width, 375);
 }
 
 }  // namespace
 
 void Setup::makeControls() {
-  setFont(dialogFont());
+  setFont(platform::dialogFont());
   setFixedSize(platform::twips(4215), platform::twips(5370));
   setWindowIcon(platform::programIcon());
   // A fixed dialog border: a title and a close box, nothing to resize with.
@@ -75,7 +59,7 @@ void Setup::makeControls() {
                  QStringLiteral("To let Reelvista screensaver open other types of files, add "
                                 "its extension(s) below:"),
                  495);
-  Text1 = place(new QLineEdit(Frame1), "Text1", 120, 720, 2775, 285);
+  Text1 = placeInDialog(new QLineEdit(Frame1), "Text1", 120, 720, 2775, 285);
   Command1 = button(Frame1, "Command1", QStringLiteral("&Default"), 3000, 720, 855);
 
   Frame2 = frame(this, "Frame2", QStringLiteral(" Drive scanning      "), 1320, 1215);
@@ -83,14 +67,14 @@ void Setup::makeControls() {
                  QStringLiteral("Each time the screensaver starts, where should it look for "
                                 "files? (CDROM drive recommended)"),
                  735);
-  Drive1 = place(new platform::DriveList(*program_.platform.drives, Frame2), "Drive1", 120, 720,
-                 3735, 315);
+  Drive1 = placeInDialog(new platform::DriveList(*program_.platform.drives, Frame2), "Drive1", 120,
+                         720, 3735, 315);
   // In the caption line, just right of the caption text.
-  Check1 = place(new QCheckBox(Frame2), "Check1", 1560, 0, 255, 255);
+  Check1 = placeInDialog(new QCheckBox(Frame2), "Check1", 1560, 0, 255, 255);
 
   Frame3 = frame(this, "Frame3", QStringLiteral(" Play list "), 2640, 2175);
-  Text2 = place(new QLineEdit(Frame3), "Text2", 120, 240, 2775, 285);
-  List1 = place(new QListWidget(Frame3), "List1", 120, 600, 2775, 1425);
+  Text2 = placeInDialog(new QLineEdit(Frame3), "Text2", 120, 240, 2775, 285);
+  List1 = placeInDialog(new QListWidget(Frame3), "List1", 120, 600, 2775, 1425);
   List1->setSelectionMode(QAbstractItemView::SingleSelection);
   Command2 = button(Frame3, "Command2", QStringLiteral("&Add"), 3000, 240, 855);
   Command4 = button(Frame3, "Command4", QStringLiteral("&Browse..."), 3000, 720, 855);
