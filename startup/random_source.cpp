@@ -4,9 +4,9 @@
 #include <bit>
 
 void RandomSource::seedFromTimeOfDay() {
-  // Seconds since midnight, with fractions, as the seed.
+  // Seconds since midnight, with fractions, start the sequence.
   const double seconds = QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
-  seed(std::bit_cast<std::uint64_t>(seconds));
+  startFrom(std::bit_cast<std::uint64_t>(seconds));
 }
 
 double RandomSource::next() {

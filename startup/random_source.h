@@ -7,7 +7,8 @@
 // at start-up from the time of day.
 class RandomSource {
  public:
-  void seed(std::uint64_t value) { engine_.seed(value); }
+  // Starts the sequence over from the given value (tests use fixed ones).
+  void startFrom(std::uint64_t value) { engine_ = std::mt19937_64(value); }
   void seedFromTimeOfDay();
   double next();
 

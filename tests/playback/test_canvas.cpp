@@ -43,7 +43,7 @@ struct Saver {
     program.state.PlayCount = static_cast<std::int16_t>(paths.size());
     for (int i = 0; i < paths.size(); ++i)
       program.state.PlayList[i + 1] = paths[i];
-    program.state.random.seed(7);
+    program.state.random.startFrom(7);
     canvas.setExitRoutine([this](Program&, platform::Player&, QWidget&) { ++exits; });
   }
 
@@ -193,7 +193,7 @@ TEST(Canvas, EveryActivationReshufflesAndLoadsTheNextPosition) {
   saver.activate();
   EXPECT_EQ(saver.program.state.PlayPos, 2);
   EXPECT_FALSE(saver.program.state.MovieReady);
-  EXPECT_NE(saver.program.state.PlayOrder, firstOrder) << "seed 7 draws another order";
+  EXPECT_NE(saver.program.state.PlayOrder, firstOrder) << "start 7 draws another order";
   EXPECT_EQ(saver.player.takeCalls(), loadCalls(saver.playing()));
   EXPECT_EQ(saver.desktop.desktop.eventRuns, 2);
 }
