@@ -12,6 +12,7 @@
 #include "platform/errors.h"
 #include "platform/host_text.h"
 #include "platform/mpv_surfaces.h"
+#include "platform/path_kind.h"
 
 namespace platform {
 namespace {
@@ -211,7 +212,10 @@ void MpvPlayer::open(const QString& path) {
   started_ = false;
   wantedEntry_ = -1;
   hasPendingPath_ = false;
-  if (path.isEmpty()) {
+  // Only a readable regular file is handed to mpv: it would play a folder's
+  // contents as a list of its own, wait for ever on a pipe nobody writes to,
+  // and read a name holding a zero byte as the shorter name before it.
+  if (pathKind(path) != PathKind::ReadableFile) {
     const char* stop[] = {"stop", nullptr};
     mpv_command(mpv_, stop);
     updatePlayState();

@@ -30,6 +30,10 @@ PathKind pathKind(const QString& path) {
   if (path.isEmpty())
     return PathKind::SomethingElse;
   const QByteArray host = toHostBytes(path);
+  // A zero byte cannot be part of a name: the system would read only the
+  // name before it, which is another file.
+  if (host.contains('\0'))
+    return PathKind::SomethingElse;
   struct stat status {};
   if (::stat(host.constData(), &status) == 0) {
     if (S_ISREG(status.st_mode) && ::access(host.constData(), R_OK) == 0)

@@ -1,7 +1,10 @@
 // The libmpv player on real tiny files made with ffmpeg.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -140,6 +143,31 @@ TEST(MpvPlayer, WhatIsNoMediaNeverGetsReady) {
   // It still plays a good file afterwards.
   watched.open(media::makeVideo(folder / "good.mpg"));
   EXPECT_TRUE(watched.ready());
+}
+
+TEST(MpvPlayer, DamagedFilesAndThingsThatAreNoFileNeitherStallNorPlayAnythingElse) {
+  TempFolder folder;
+  folder.write("empty.mpg", "");
+  // A folder named like a clip, holding one: it is not a clip to play.
+  QDir(folder.path()).mkpath("folder.mpg");
+  media::makeVideo(folder / "folder.mpg/inside.mpg");
+  // A named pipe nobody writes to would block whoever opens it for reading.
+  ASSERT_EQ(mkfifo(QFile::encodeName(folder / "pipe.mpg").constData(), 0600), 0);
+  Watched watched;
+  const QString good = media::makeVideo(folder / "good.mpg");
+  for (const QString& path : {folder / "empty.mpg", folder / "folder.mpg", folder / "pipe.mpg",
+                              good + QChar(0) + ".txt"}) {
+    watched.open(path);
+    EXPECT_FALSE(watched.ready(1500)) << path.toStdString();
+  }
+  // A clip cut off half way plays what it holds and then ends as any other.
+  QFile whole(media::makeVideo(folder / "whole.mpg", {64, 48}, 2.0));
+  ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+  folder.write("cut.mpg", whole.read(whole.size() / 2));
+  watched.open(folder / "cut.mpg");
+  ASSERT_TRUE(watched.ready());
+  watched.play();
+  EXPECT_TRUE(watched.reached(play_state::kPlaying, play_state::kStopped));
 }
 
 TEST(MpvPlayer, DrawsTheClipWithTheSoftwareRendererAndPassesInputOn) {

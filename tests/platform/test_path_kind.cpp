@@ -29,6 +29,8 @@ TEST(PathKind, TellsFilesMissingNamesAndTheRestApart) {
   EXPECT_EQ(pathKind(folder / "clip.avi/below"), PathKind::SomethingElse);
   EXPECT_EQ(pathKind(QString()), PathKind::SomethingElse);
   EXPECT_EQ(pathKind("/" + QString(5000, 'a')), PathKind::SomethingElse);
+  EXPECT_EQ(pathKind(folder / "clip.avi" + QChar(0) + "junk"), PathKind::SomethingElse)
+      << "the system would read this as clip.avi";
 }
 
 TEST(PathKind, NeverWaitsOnAFifoOrADevice) {
