@@ -63,20 +63,25 @@ TEST(DriveTable, ReadyDrivesLeadToTheirFolderAndOthersAreUnavailable) {
   folder.write("disc/deeper/more/x", "x");
   const QString file =
       folder.write("drives", ("D: " + folder / "disc" + "\nE: " + folder / "gone" +
-                              "\nF: /dev/no-such-device\n" + "G: " + folder / "disc/deeper" + "\n")
+                              "\nF: /dev/no-such-device\n" + "G: " + folder / "disc/deeper" +
+                              "\nH: " + folder / "disc/CLIP.MPG" + "\nI: /dev/null\n")
                                  .toUtf8());
   DesktopDriveTable table(file);
 
   const auto drives = table.drives();
-  ASSERT_EQ(drives.size(), 4u);
+  ASSERT_EQ(drives.size(), 6u);
   EXPECT_EQ(drives[0].name(), "D:");
   EXPECT_TRUE(drives[0].ready());
-  EXPECT_FALSE(drives[1].ready());
-  EXPECT_FALSE(drives[2].ready());
+  EXPECT_FALSE(drives[1].ready()) << "a missing folder";
+  EXPECT_FALSE(drives[2].ready()) << "a missing device";
+  EXPECT_FALSE(drives[4].ready()) << "a file";
+  EXPECT_FALSE(drives[5].ready()) << "a device that holds no file system";
   EXPECT_EQ(table.folderOf('d'), folder / "disc");
   EXPECT_EQ(failureOf([&] { table.folderOf('E'); }), ErrorNumber::DeviceUnavailable);
   EXPECT_EQ(failureOf([&] { table.folderOf('F'); }), ErrorNumber::DeviceUnavailable);
   EXPECT_EQ(failureOf([&] { table.folderOf('Q'); }), ErrorNumber::DeviceUnavailable);
+  EXPECT_EQ(failureOf([&] { table.folderOf('H'); }), ErrorNumber::DeviceUnavailable);
+  EXPECT_EQ(failureOf([&] { table.folderOf('I'); }), ErrorNumber::DeviceUnavailable);
 
   // The deepest drive holding a path is its drive.
   EXPECT_EQ(table.driveOf(folder / "disc/CLIP.MPG"), "D:");

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <algorithm>
 
 #include "platform/errors.h"
 #include "platform/file_list.h"
@@ -15,6 +16,8 @@
 #include "platform/scripted/scripted_platform.h"
 #include "search/walk_folders.h"
 #include "startup/program.h"
+#include "startup/settings_file.h"
+#include "startup/shared_state.h"
 #include "support/qt_printers.h"
 #include "support/temp_folder.h"
 #include "support/unprivileged.h"
@@ -297,4 +300,45 @@ TEST(WalkFolders, ANameThatIsNotUtf8IsFoundAndLeadsToTheSameFile) {
   window.walkFrom(folder.path());
   ASSERT_EQ(window.found().size(), 1);
   EXPECT_EQ(platform::toHostBytes(window.found()[0]), name);
+}
+
+// Every byte a name may hold (all but '/' and NUL), in a folder name and in a
+// file name: each file is found under a name that opens it, and the play list
+// saved and read back names the same files.
+TEST(WalkFolders, NamesHoldingAnyByteAreFoundAndSurviveTheSettingsFile) {
+  TempFolder folder;
+  const QByteArray root = platform::toHostBytes(folder.path());
+  QList<QByteArray> created;
+  for (int value = 1; value < 256; ++value) {
+    if (value == '/')
+      continue;
+    const char byte = static_cast<char>(value);
+    const QByteArray inner = root + "/f" + byte + "g";
+    ASSERT_EQ(::mkdir(inner.constData(), 0755), 0) << value;
+    const QByteArray file = inner + "/a" + byte + "b.avi";
+    const int fd = ::open(file.constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0) << value;
+    ::close(fd);
+    if (byte != '\n' && byte != '\r')
+      created << file;
+  }
+  WalkWindow window;
+  window.filList.setPattern("*.AVI");
+  window.walkFrom(folder.path());
+
+  const QStringList found = window.found();
+  QList<QByteArray> foundBytes;
+  for (const QString& entry : found)
+    foundBytes << platform::toHostBytes(entry);
+  std::sort(created.begin(), created.end());
+  std::sort(foundBytes.begin(), foundBytes.end());
+  EXPECT_EQ(foundBytes, created) << "all but the two names holding a line break";
+
+  const QString settings = folder.write("ReelvistaSaver.INI", {});
+  writeSettingsFile(settings, {"", "*.AVI", found});
+  SharedState state;
+  readSettingsFile(settings, state);
+  ASSERT_EQ(state.PlayCount, found.size());
+  for (int slot = 1; slot <= state.PlayCount; ++slot)
+    EXPECT_EQ(state.PlayList[slot], found[slot - 1]) << slot;
 }

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <random>
+
+#include "fuzz/properties.h"
 #include "platform/errors.h"
 #include "startup/settings_file.h"
 #include "startup/shared_state.h"
@@ -182,4 +185,36 @@ TEST(SettingsFile, AFailedSaveLeavesTheOldFileAsItWas) {
   EXPECT_THROW(writeSettingsFile(path, {"D:", "*.AVI", tooMany}), PlatformError);
   EXPECT_THROW(writeSettingsFile(path, {"D:", "*.AVI", {"/a\n.avi"}}), PlatformError);
   EXPECT_EQ(folder.read("saver/ReelvistaSaver.INI"), "E:\r\n*.MPG\r\n/new.avi\r\n");
+}
+
+// Damaged files of the kinds a disk or an editor leaves behind: each either
+// fails with a reason or reads as a state that saves and reads back the same.
+TEST(SettingsFile, DamagedFilesFailWithAReasonOrReadBackTheSame) {
+  std::mt19937 generator(20261207);
+  QByteArray random(1 << 20, '\0');
+  for (char& byte : random)
+    byte = static_cast<char>(generator());
+  const QByteArray hugeLine(16 << 20, 'x');
+  const QByteArray hugeEntry = "\r\n*.AVI\r\n/" + QByteArray(16 << 20, 'y') + ".avi\r\n";
+  const char withZeroBytes[] = "D:\0\r\n*.A\0VI;*.MPG\r\n/clips/a\0b.avi\r\n\0\r\n\0\0\0";
+  const QByteArray zeros(withZeroBytes, sizeof withZeroBytes - 1);
+  QByteArray manyLines = "\r\n*.AVI\r\n";
+  for (int line = 0; line < 100000; ++line)
+    manyLines += (line % 3 == 0 ? "\n" : "/clips/" + QByteArray::number(line) + ".avi\r\n");
+  const std::pair<const char*, QByteArray> files[] = {{"random bytes", random},
+                                                      {"one huge line", hugeLine},
+                                                      {"one huge entry", hugeEntry},
+                                                      {"zero bytes", zeros},
+                                                      {"100,000 lines", manyLines}};
+  for (const auto& [what, bytes] : files) {
+    const auto broken = checkSettingsFile({bytes.constData(), static_cast<size_t>(bytes.size())});
+    EXPECT_FALSE(broken) << what << ": " << broken.value_or("");
+  }
+
+  EXPECT_EQ(readFailure(hugeLine), ErrorNumber::Other) << "it ends before line 2";
+  const Read withZeros = readBytes(zeros);
+  EXPECT_EQ(withZeros.state.ScanDrive, QString("D:") + QChar(0));
+  EXPECT_EQ(withZeros.entries().value(0), QString("/clips/a") + QChar(0) + "b.avi");
+  EXPECT_EQ(readBytes(hugeEntry).entries().value(0).size(), (16 << 20) + 5);
+  EXPECT_EQ(readBytes(manyLines).state.PlayCount, 1000);
 }
