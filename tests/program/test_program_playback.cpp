@@ -101,8 +101,12 @@ TEST(ProgramPlayback, FilesThatAreNoMediaLeaveTheScreenBlackAndTheSaverAnswering
   ProgramRun saver;
   const TempFolder& folder = saver.folder();
   folder.write("words.mpg", "not a picture in sight\n");
-  saver.writeSettingsFile("\r\n*.MPG\r\n" + (folder / "missing.mpg").toUtf8() + "\r\n\r\n" +
-                          (folder / "words.mpg").toUtf8() + "\r\n");
+  folder.write("empty.mpg", "");
+  folder.write("folder.mpg/inside.txt", "a folder named like a clip");
+  QByteArray settings = "\r\n*.MPG\r\n\r\n";
+  for (const char* name : {"missing.mpg", "words.mpg", "empty.mpg", "folder.mpg"})
+    settings += (folder / name).toUtf8() + "\r\n";
+  saver.writeSettingsFile(settings);
   saver.start({"/S"});
   ASSERT_FALSE(saver.waitForWindow("Reelvista", 15000).isEmpty());
   EXPECT_FALSE(saver.waitForExit(2000).has_value());
