@@ -66,8 +66,11 @@ bool Setup::event(QEvent* event) {
   return QDialog::event(event);
 }
 
+// Only the search dialog is watched, so what is watched is not compared with
+// it: its destructor still sends events through here, when it is no longer a
+// Searcher and reading searcher_ would cast it to one.
 bool Setup::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == searcher_ && event->type() == QEvent::WindowActivate)
+  if (event->type() == QEvent::WindowActivate)
     searcherWasActive_ = true;
   return QDialog::eventFilter(watched, event);
 }
