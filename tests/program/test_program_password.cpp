@@ -7,12 +7,11 @@
 
 #include "platform/pam_check.h"
 #include "support/media.h"
+#include "support/pam_matrix.h"
 #include "support/program_run.h"
 
 namespace {
 
-const QString kWrapper = QStringLiteral("/usr/lib/x86_64-linux-gnu/libpam_wrapper.so");
-const QString kMatrix = QStringLiteral("/usr/lib/x86_64-linux-gnu/pam_wrapper/pam_matrix.so");
 const QString kPrompt = QStringLiteral("Reelvista password");
 
 class ProgramPassword : public testing::Test {
@@ -50,16 +49,11 @@ TEST_F(ProgramPassword, WithoutTheSettingAKeyEndsTheSaverAndAMouseMoveDoesNot) {
 }
 
 TEST_F(ProgramPassword, WithTheSettingAWrongPasswordReturnsToPlaybackAndTheRightOneEndsIt) {
-  if (!QFile::exists(kWrapper) || !QFile::exists(kMatrix))
-    GTEST_SKIP() << "libpam-wrapper is not installed";
-  const TempFolder pam;
-  const QString passdb =
-      pam.write("passdb", platform::currentUserName() + ":open sesame:reelvista\n");
-  const QByteArray module = kMatrix.toUtf8() + " passdb=" + passdb.toUtf8() + "\n";
-  pam.write("services/reelvista", "auth required " + module + "account required " + module);
-  saver.setEnvironment("LD_PRELOAD", kWrapper);
-  saver.setEnvironment("PAM_WRAPPER", "1");
-  saver.setEnvironment("PAM_WRAPPER_SERVICE_DIR", pam / "services");
+  if (const QString why = PamMatrix::unavailable(); !why.isEmpty())
+    GTEST_SKIP() << why.toStdString();
+  const PamMatrix pam(platform::currentUserName() + ":open sesame:reelvista\n");
+  for (const auto& [name, value] : pam.environment())
+    saver.setEnvironment(name, value);
   QFile setting(saver.configFolder() + "/user.reg");
   ASSERT_TRUE(setting.open(QIODevice::WriteOnly));
   setting.write(
