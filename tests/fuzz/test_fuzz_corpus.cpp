@@ -1,4 +1,4 @@
-// Every committed fuzz input, seeds and the inputs that once broke a
+// Every committed fuzz input, the starting ones and those that once broke a
 // property, run through the same properties as the fuzz targets.
 #include <gtest/gtest.h>
 
