@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <tuple>
 
 class QLabel;
@@ -21,6 +22,11 @@ class FolderList;
 // filList, drvList, dirList, lblCriteria, txtSearchSpec.
 std::tuple<platform::FileList*, platform::DriveList*, platform::FolderList*, QLabel*, QLineEdit*>
 makeSearchPanel(QWidget* panel, const platform::DriveTable& drives);
+
+// The captions the buttons of both windows take.
+inline const QString kSearchCaption = QStringLiteral("&Search");
+inline const QString kExitCaption = QStringLiteral("E&xit");
+inline const QString kCancelCaption = QStringLiteral("Cancel");
 
 // lblfound, lblCount, lstFoundFiles.
 std::tuple<QLabel*, QLabel*, QListWidget*> makeResultsPanel(QWidget* panel);

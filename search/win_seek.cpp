@@ -21,10 +21,7 @@ using platform::twipsRect;
 
 namespace {
 
-const QString kSearchCaption = QStringLiteral("&Search");
 const QString kResetCaption = QStringLiteral("&Reset");
-const QString kExitCaption = QStringLiteral("E&xit");
-const QString kCancelCaption = QStringLiteral("Cancel");
 const QString kVideoCdTracks = QStringLiteral("*.DAT");
 
 template <typename Control>

@@ -21,10 +21,7 @@ using platform::PlatformError;
 
 namespace {
 
-const QString kSearchCaption = QStringLiteral("&Search");
 const QString kAddCaption = QStringLiteral("&Add");
-const QString kExitCaption = QStringLiteral("E&xit");
-const QString kCancelCaption = QStringLiteral("Cancel");
 const QString kListFullMessage = QStringLiteral("You've filled the list box. Abandoning search...");
 // A list box counts its entries in 16 bits.
 constexpr int kResultsCapacity = 32767;
