@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "platform/input_grab.h"
 #include "platform/pam_check.h"
@@ -60,6 +61,11 @@ void PasswordDialog::reject() {
     return;  // the answer is on its way; the prompt closes with it
   field_->setText(QString());
   QDialog::reject();
+}
+
+void PasswordDialog::done(int result) {
+  emit closing();
+  QDialog::done(result);
 }
 
 void PasswordDialog::showEvent(QShowEvent* event) {
@@ -117,8 +123,17 @@ bool DialogPasswordPrompt::verify(QWidget& owner) {
   PasswordDialog dialog(&owner, check_, idleMs_);
   // Taken once the prompt is on screen; until then the grab stays tried.
   grab_.hold(dialog);
+  // Given back while the prompt is still on screen: the window system lets
+  // go of a grab whose window goes away, and until the playback window took
+  // it again keys would reach whatever window has the focus.
+  bool givenBack = false;
+  const auto giveBack = [&] {
+    if (!std::exchange(givenBack, true))
+      grab_.release(dialog);
+  };
+  QObject::connect(&dialog, &PasswordDialog::closing, giveBack);
   const int result = dialog.exec();
-  grab_.release(dialog);
+  giveBack();  // however else it left the screen
   open_ = false;
   return result == QDialog::Accepted;
 }

@@ -48,6 +48,11 @@ class PasswordDialog final : public QDialog {
   bool checking() const { return worker_.joinable(); }
 
   void reject() override;
+  void done(int result) override;
+
+ signals:
+  // The prompt is about to leave the screen, still holding what it took.
+  void closing();
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
