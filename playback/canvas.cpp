@@ -1,6 +1,7 @@
 #include "playback/canvas.h"
 
 #include <QBitmap>
+#include <QCloseEvent>
 #include <QCursor>
 #include <QEvent>
 #include <QMouseEvent>
@@ -95,6 +96,16 @@ bool Canvas::event(QEvent* event) {
   if (event->type() == QEvent::WindowActivate)
     Form_Activate();
   return QWidget::event(event);
+}
+
+// A request to close the window (a window manager's Alt+F4, or any program
+// on the display asking) is a sign of the user like a key: it goes to the
+// exit routine, which ends the program once the password, if one is set,
+// has been given. The window itself never closes, or the program would end
+// without it.
+void Canvas::closeEvent(QCloseEvent* event) {
+  event->ignore();
+  exitOnInput();
 }
 
 void Canvas::showEvent(QShowEvent* event) {

@@ -41,6 +41,7 @@ class Canvas : public QWidget {
 
  protected:
   bool event(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void showEvent(QShowEvent* event) override;
 

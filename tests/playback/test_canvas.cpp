@@ -162,6 +162,13 @@ TEST(Canvas, KeysButtonsAndFocusLossCallTheExitRoutineButMovingTheMouseDoesNot) 
                     Qt::RightButton, Qt::NoModifier);
   QCoreApplication::sendEvent(&saver.canvas, &press);
   EXPECT_EQ(saver.exits, 4);
+
+  // A request to close the window counts as a sign of the user, and the
+  // window stays: only the exit routine ends the saver.
+  saver.canvas.show();
+  EXPECT_FALSE(saver.canvas.close());
+  EXPECT_EQ(saver.exits, 5);
+  EXPECT_TRUE(saver.canvas.isVisible());
 }
 
 TEST(Canvas, WhileTheExitRoutineRunsInputAndPlayStatesAreIgnoredButReadyIsNot) {
