@@ -2,7 +2,6 @@
 // Xvfb; the password is checked by PAM through pam_wrapper and pam_matrix.
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QThread>
 
 #include "platform/pam_check.h"
@@ -52,14 +51,7 @@ TEST_F(ProgramPassword, WithTheSettingAWrongPasswordReturnsToPlaybackAndTheRight
   if (const QString why = PamMatrix::unavailable(); !why.isEmpty())
     GTEST_SKIP() << why.toStdString();
   const PamMatrix pam(platform::currentUserName() + ":open sesame:reelvista\n");
-  for (const auto& [name, value] : pam.environment())
-    saver.setEnvironment(name, value);
-  QFile setting(saver.configFolder() + "/user.reg");
-  ASSERT_TRUE(setting.open(QIODevice::WriteOnly));
-  setting.write(
-      "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"
-      "\"ScreenSaveUsePassword\"=dword:00000001\r\n");
-  setting.close();
+  saver.requirePassword(pam);
   startPlaying();
 
   ProgramRun::xdotool({"key", "x"});

@@ -68,6 +68,17 @@ void ProgramRun::setEnvironment(const QString& name, const QString& value) {
   environment_.insert(name, value);
 }
 
+void ProgramRun::requirePassword(const PamMatrix& pam) {
+  for (const auto& [name, value] : pam.environment())
+    setEnvironment(name, value);
+  QFile setting(configFolder() + "/user.reg");
+  if (!setting.open(QIODevice::WriteOnly))
+    throw std::runtime_error("cannot write user.reg");
+  setting.write(
+      "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"
+      "\"ScreenSaveUsePassword\"=dword:00000001\r\n");
+}
+
 void ProgramRun::start(const QStringList& arguments) {
   process_ = std::make_unique<QProcess>();
   process_->setProcessEnvironment(environment_);
@@ -101,6 +112,34 @@ QString ProgramRun::waitForWindow(const QString& title, int milliseconds) {
     QThread::msleep(100);
   }
   return {};
+}
+
+bool ProgramRun::waitForNoWindow(const QString& title, int milliseconds) {
+  const QDeadlineTimer deadline(milliseconds);
+  const QString pid = QString::number(process_->processId());
+  // A search that meets a window being destroyed fails and finds nothing, so
+  // the window counts as gone only when two searches in a row find nothing.
+  int misses = 0;
+  while (true) {
+    const QString found =
+        xdotool({"search", "--all", "--onlyvisible", "--pid", pid, "--name", "^" + title + "$"});
+    misses = found.isEmpty() ? misses + 1 : 0;
+    if (misses == 2)
+      return true;
+    if (deadline.hasExpired() && misses == 0)
+      return false;
+    QThread::msleep(misses ? 20 : 100);
+  }
+}
+
+bool ProgramRun::waitForFocus(const QString& window, int milliseconds) {
+  const QDeadlineTimer deadline(milliseconds);
+  while (xdotool({"getwindowfocus"}) != window) {
+    if (deadline.hasExpired())
+      return false;
+    QThread::msleep(20);
+  }
+  return true;
 }
 
 QString ProgramRun::xdotool(const QStringList& arguments) {

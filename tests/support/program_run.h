@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "support/pam_matrix.h"
 #include "support/temp_folder.h"
 
 // One run of the built program, for whole-program tests: the executable is
@@ -24,8 +25,11 @@ class ProgramRun {
   QString runtimeFolder() const;
   void writeSettingsFile(const QByteArray& bytes) const;
   QByteArray settingsFile() const;
-  // Extra environment for the program (pam_wrapper, for instance).
+  // Extra environment for the program.
   void setEnvironment(const QString& name, const QString& value);
+  // Turns the password on (the per-user user.reg) and has the program check
+  // it through the PAM of the tests, which must outlive the run.
+  void requirePassword(const PamMatrix& pam);
 
   void start(const QStringList& arguments);
   // The exit status, or nothing when the program still runs after the time.
@@ -35,6 +39,11 @@ class ProgramRun {
   qint64 processId() const { return process_ ? process_->processId() : 0; }
   // The id of a shown window with this exact title, or empty after the time.
   QString waitForWindow(const QString& title, int milliseconds);
+  // True once no shown window of the program has this exact title, false
+  // when one is still shown after the time.
+  bool waitForNoWindow(const QString& title, int milliseconds);
+  // True once the window (an id from waitForWindow) has the keyboard focus.
+  static bool waitForFocus(const QString& window, int milliseconds);
   // Runs xdotool with the arguments and returns what it printed.
   static QString xdotool(const QStringList& arguments);
   // Saves the whole screen as a PNG file and returns its path.
