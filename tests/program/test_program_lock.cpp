@@ -184,10 +184,14 @@ class ProgramLock : public testing::Test {
   // (when the focus falls to the root window instead, Qt lets a moment
   // pass before it counts the prompt as no longer focused); a person is
   // slower than both.
+  // A key that was lost so is pressed again, as a person would.
   void openPrompt(const QString& key = QStringLiteral("x")) {
     ProgramRun::waitForFocus(canvas, 600);
-    ProgramRun::xdotool({"key", key});
-    const QString prompt = saver.waitForWindow(kPrompt, 10000);
+    QString prompt;
+    for (int press = 0; press < 3 && prompt.isEmpty(); ++press) {
+      ProgramRun::xdotool({"key", key});
+      prompt = saver.waitForWindow(kPrompt, 3000);
+    }
     ASSERT_FALSE(prompt.isEmpty()) << key.toStdString() << " asks for the password";
     ASSERT_TRUE(ProgramRun::waitForFocus(prompt, 5000));
     promptWindow = prompt;
