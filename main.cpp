@@ -1,7 +1,7 @@
 #include <QApplication>
 #include <clocale>
 
-#include "platform/platform.h"
+#include "platform/desktop_platform.h"
 #include "program_windows.h"
 #include "startup/startup.h"
 

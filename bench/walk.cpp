@@ -17,9 +17,9 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/file_list.h"
-#include "platform/folder_list.h"
-#include "platform/platform.h"
+#include "platform/controls/file_list.h"
+#include "platform/controls/folder_list.h"
+#include "platform/desktop_platform.h"
 #include "search/walk_folders.h"
 #include "startup/program.h"
 

@@ -1,7 +1,7 @@
 #include "fuzz/fuzz_input.h"
 #include "fuzz/properties.h"
-#include "platform/drive_table.h"
-#include "platform/host_text.h"
+#include "platform/files/drive_table.h"
+#include "platform/files/host_text.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include "fuzz/fuzz_input.h"
 #include "fuzz/properties.h"
-#include "platform/host_text.h"
-#include "platform/patterns.h"
+#include "platform/files/host_text.h"
+#include "platform/files/patterns.h"
 
 namespace {
 

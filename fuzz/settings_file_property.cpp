@@ -1,7 +1,7 @@
 #include "fuzz/fuzz_input.h"
 #include "fuzz/properties.h"
 #include "platform/errors.h"
-#include "platform/host_text.h"
+#include "platform/files/host_text.h"
 #include "startup/settings_file.h"
 #include "startup/shared_state.h"
 

@@ -3,7 +3,7 @@
 
 #include "fuzz/fuzz_input.h"
 #include "fuzz/properties.h"
-#include "platform/user_registry.h"
+#include "platform/lock/user_registry.h"
 
 namespace {
 

@@ -29,10 +29,4 @@ class PlatformError : public std::runtime_error {
   QString description_;
 };
 
-// Raised by the scripted process stand-in where the real one ends the process,
-// so that a test can watch the program end without losing the test runner.
-struct ProgramEnded {
-  int status = 0;
-};
-
 }  // namespace platform

@@ -3,8 +3,8 @@
 #include <QDir>
 #include <QFileDialog>
 
-#include "platform/drive_table.h"
 #include "platform/errors.h"
+#include "platform/files/drive_table.h"
 
 namespace platform {
 

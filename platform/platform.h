@@ -4,14 +4,14 @@
 #include <memory>
 
 #include "platform/desktop.h"
-#include "platform/drive_table.h"
 #include "platform/file_dialog.h"
-#include "platform/input_grab.h"
+#include "platform/files/drive_table.h"
+#include "platform/lock/input_grab.h"
+#include "platform/lock/password_change.h"
+#include "platform/lock/password_prompt.h"
+#include "platform/lock/user_registry.h"
 #include "platform/message_boxes.h"
-#include "platform/password_change.h"
-#include "platform/password_prompt.h"
 #include "platform/process.h"
-#include "platform/user_registry.h"
 
 class QWidget;
 
@@ -36,9 +36,5 @@ struct Platform {
   // Makes the media player control inside the given window.
   std::function<Player*(QWidget* parent)> makePlayer;
 };
-
-// The real desktop: Qt, libmpv, PAM and the per-user files. Needs a
-// QApplication.
-Platform makeDesktopPlatform(int argc, char** argv);
 
 }  // namespace platform

@@ -9,7 +9,7 @@
 #include <QStringList>
 #include <cstdio>
 
-#include "platform/host_text.h"
+#include "platform/files/host_text.h"
 
 namespace platform {
 namespace {

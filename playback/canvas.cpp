@@ -9,8 +9,8 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "platform/idle_daemon.h"
-#include "platform/player.h"
+#include "platform/lock/idle_daemon.h"
+#include "platform/media/player.h"
 #include "playback/play_order.h"
 #include "startup/exit_saver.h"
 #include "startup/program.h"

@@ -4,11 +4,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 
-#include "platform/drive_list.h"
+#include "platform/controls/drive_list.h"
+#include "platform/controls/file_list.h"
+#include "platform/controls/folder_list.h"
+#include "platform/controls/units.h"
 #include "platform/errors.h"
-#include "platform/file_list.h"
-#include "platform/folder_list.h"
-#include "platform/units.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <QLabel>
 #include <QListWidget>
 
-#include "platform/directory_lister.h"
+#include "platform/controls/file_list.h"
+#include "platform/controls/folder_list.h"
 #include "platform/errors.h"
-#include "platform/file_list.h"
-#include "platform/folder_list.h"
+#include "platform/files/directory_lister.h"
 #include "startup/program.h"
 
 using platform::ErrorNumber;

@@ -7,11 +7,11 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "platform/drive_list.h"
+#include "platform/controls/drive_list.h"
+#include "platform/controls/file_list.h"
+#include "platform/controls/folder_list.h"
+#include "platform/controls/units.h"
 #include "platform/errors.h"
-#include "platform/file_list.h"
-#include "platform/folder_list.h"
-#include "platform/units.h"
 #include "search/search_panel.h"
 #include "startup/program.h"
 

@@ -8,10 +8,10 @@
 #include <QPointer>
 #include <QPushButton>
 
-#include "platform/drive_list.h"
+#include "platform/controls/drive_list.h"
+#include "platform/controls/file_list.h"
+#include "platform/controls/folder_list.h"
 #include "platform/errors.h"
-#include "platform/file_list.h"
-#include "platform/folder_list.h"
 #include "search/search_panel.h"
 #include "search/walk_folders.h"
 #include "searcher/search_client.h"

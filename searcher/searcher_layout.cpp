@@ -5,12 +5,12 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "platform/dialog_font.h"
-#include "platform/drive_list.h"
-#include "platform/file_list.h"
-#include "platform/folder_list.h"
-#include "platform/program_icon.h"
-#include "platform/units.h"
+#include "platform/controls/dialog_font.h"
+#include "platform/controls/drive_list.h"
+#include "platform/controls/file_list.h"
+#include "platform/controls/folder_list.h"
+#include "platform/controls/program_icon.h"
+#include "platform/controls/units.h"
 #include "search/search_panel.h"
 #include "searcher/searcher.h"
 #include "startup/program.h"

@@ -7,9 +7,9 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "platform/drive_list.h"
+#include "platform/controls/drive_list.h"
 #include "platform/errors.h"
-#include "platform/path_kind.h"
+#include "platform/files/path_kind.h"
 #include "searcher/searcher.h"
 #include "setup/about_box.h"
 #include "startup/program.h"

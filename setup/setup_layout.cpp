@@ -7,10 +7,10 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "platform/dialog_font.h"
-#include "platform/drive_list.h"
-#include "platform/program_icon.h"
-#include "platform/units.h"
+#include "platform/controls/dialog_font.h"
+#include "platform/controls/drive_list.h"
+#include "platform/controls/program_icon.h"
+#include "platform/controls/units.h"
 #include "setup/setup.h"
 #include "startup/program.h"
 

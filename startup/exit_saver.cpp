@@ -4,8 +4,8 @@
 #include <QWidget>
 #include <cstdio>
 
-#include "platform/player.h"
-#include "platform/user_registry.h"
+#include "platform/lock/user_registry.h"
+#include "platform/media/player.h"
 #include "startup/program.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <string_view>
 
 #include "platform/errors.h"
-#include "platform/files.h"
-#include "platform/host_text.h"
+#include "platform/files/files.h"
+#include "platform/files/host_text.h"
 #include "startup/shared_state.h"
 
 using platform::ErrorNumber;

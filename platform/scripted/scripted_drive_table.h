@@ -3,7 +3,7 @@
 #include <QString>
 #include <map>
 
-#include "platform/drive_table.h"
+#include "platform/files/drive_table.h"
 
 namespace platform::scripted {
 

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <functional>
 
-#include "platform/input_grab.h"
-#include "platform/password_prompt.h"
-#include "platform/user_registry.h"
+#include "platform/lock/input_grab.h"
+#include "platform/lock/password_prompt.h"
+#include "platform/lock/user_registry.h"
 
 namespace platform::scripted {
 

@@ -13,6 +13,16 @@
 #include "platform/scripted/scripted_password.h"
 #include "platform/scripted/scripted_player.h"
 
+namespace platform {
+
+// Raised by the scripted process stand-in where the real one ends the process,
+// so that a test can watch the program end without losing the test runner.
+struct ProgramEnded {
+  int status = 0;
+};
+
+}  // namespace platform
+
 namespace platform::scripted {
 
 // Stand-ins for the desktop services. Each records what the program asked of

@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <functional>
 
-#include "platform/player.h"
+#include "platform/media/player.h"
 
 namespace platform::scripted {
 

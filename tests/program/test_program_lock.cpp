@@ -15,7 +15,7 @@
 #include <optional>
 #include <stdexcept>
 
-#include "platform/pam_check.h"
+#include "platform/lock/pam_check.h"
 #include "support/media.h"
 #include "support/program_run.h"
 

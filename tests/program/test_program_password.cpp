@@ -4,7 +4,7 @@
 
 #include <QThread>
 
-#include "platform/pam_check.h"
+#include "platform/lock/pam_check.h"
 #include "support/media.h"
 #include "support/pam_matrix.h"
 #include "support/program_run.h"

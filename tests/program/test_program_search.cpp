@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QThread>
 
-#include "platform/units.h"
+#include "platform/controls/units.h"
 #include "support/program_run.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <QRect>
 #include <QThread>
 
-#include "platform/units.h"
+#include "platform/controls/units.h"
 #include "support/program_run.h"
 
 namespace {

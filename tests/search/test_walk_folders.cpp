@@ -9,10 +9,10 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "platform/controls/file_list.h"
+#include "platform/controls/folder_list.h"
 #include "platform/errors.h"
-#include "platform/file_list.h"
-#include "platform/folder_list.h"
-#include "platform/host_text.h"
+#include "platform/files/host_text.h"
 #include "platform/scripted/scripted_platform.h"
 #include "search/walk_folders.h"
 #include "startup/program.h"

@@ -9,11 +9,11 @@
 #include <QPushButton>
 #include <QtTest/QTest>
 
-#include "platform/drive_list.h"
-#include "platform/file_list.h"
-#include "platform/folder_list.h"
+#include "platform/controls/drive_list.h"
+#include "platform/controls/file_list.h"
+#include "platform/controls/folder_list.h"
+#include "platform/controls/units.h"
 #include "platform/scripted/scripted_platform.h"
-#include "platform/units.h"
 #include "searcher/search_client.h"
 #include "searcher/searcher.h"
 #include "setup/setup.h"

@@ -11,9 +11,9 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "platform/controls/units.h"
 #include "platform/errors.h"
 #include "platform/scripted/scripted_platform.h"
-#include "platform/units.h"
 #include "program_windows.h"
 #include "searcher/search_client.h"
 #include "searcher/searcher.h"

@@ -1,0 +1,88 @@
+#include "platform/controls/file_list.h"
+
+#include <QAbstractListModel>
+#include <algorithm>
+
+#include "platform/controls/folder_list.h"
+
+namespace platform {
+
+class FileList::Model final : public QAbstractListModel {
+ public:
+  explicit Model(const FileList& list) : list_(list) {}
+
+  int rowCount(const QModelIndex& parent) const override {
+    return parent.isValid() ? 0 : list_.fileCount();
+  }
+
+  QVariant data(const QModelIndex& index, int role) const override {
+    if (role != Qt::DisplayRole || !index.isValid())
+      return {};
+    return list_.fileName(index.row());
+  }
+
+  void reset() {
+    beginResetModel();
+    endResetModel();
+  }
+
+ private:
+  const FileList& list_;
+};
+
+FileList::FileList(const DriveTable& drives, QWidget* parent)
+    : QListView(parent), drives_(drives), model_(std::make_unique<Model>(*this)) {
+  setUniformItemSizes(true);
+  setEditTriggers(NoEditTriggers);
+  setModel(model_.get());
+}
+
+FileList::~FileList() {
+  setModel(nullptr);
+}
+
+void FileList::setPath(const QString& text) {
+  const QString folder = resolveFolderPath(drives_, text, path_);
+  auto listing = DirectoryLister::shared().list(folder);
+  path_ = folder;
+  if (listing != listing_)
+    show(std::move(listing));
+}
+
+void FileList::setPattern(const QString& patterns) {
+  if (patterns == patterns_.text())
+    return;
+  patterns_ = PatternList(patterns);
+  if (listing_)
+    show(listing_);
+}
+
+QString FileList::fileName(int index) const {
+  if (index < 0 || index >= fileCount())
+    return {};
+  return listing_->files[matching_[index]];
+}
+
+void FileList::show(std::shared_ptr<const FolderListing> listing) {
+  constexpr size_t kRecentFolders = 8;
+  listing_ = std::move(listing);
+  const auto known = std::find_if(recent_.begin(), recent_.end(), [&](const Matches& seen) {
+    return seen.listing == listing_ && seen.patterns == patterns_.text();
+  });
+  if (known != recent_.end()) {
+    matching_ = known->matching;
+  } else {
+    matching_.clear();
+    const QStringList& files = listing_->files;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+      if (patterns_.matches(files[i]))
+        matching_.push_back(static_cast<int>(i));
+    }
+    if (recent_.size() >= kRecentFolders)
+      recent_.erase(recent_.begin());
+    recent_.push_back({listing_, patterns_.text(), matching_});
+  }
+  model_->reset();
+}
+
+}  // namespace platform

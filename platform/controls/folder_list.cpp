@@ -1,0 +1,208 @@
+#include "platform/controls/folder_list.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <QAbstractListModel>
+#include <QDir>
+#include <QFocusEvent>
+#include <QRegularExpression>
+#include <cerrno>
+
+#include "platform/errors.h"
+#include "platform/files/host_text.h"
+
+namespace platform {
+namespace {
+
+QString joined(const QString& folder, const QString& name) {
+  return folder.endsWith('/') ? folder + name : folder + '/' + name;
+}
+
+bool isFolder(const QString& hostPath) {
+  struct stat info {};
+  return ::stat(toHostBytes(hostPath).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The subfolder of the parent whose name equals the name without regard to
+// case (a disc mounted here may show MPEGAV as "mpegav").
+QString folderWithoutCase(const QString& parent, const QString& name) {
+  DIR* folder = ::opendir(toHostBytes(parent).constData());
+  if (!folder)
+    throwForErrno(errno, parent);
+  QString found;
+  while (const dirent* entry = ::readdir(folder)) {
+    const QString candidate = fromHostBytes(entry->d_name);
+    if (candidate.compare(name, Qt::CaseInsensitive) == 0 && isFolder(joined(parent, candidate))) {
+      found = joined(parent, candidate);
+      break;
+    }
+  }
+  ::closedir(folder);
+  if (found.isEmpty())
+    throw PlatformError(ErrorNumber::PathNotFound, "Path not found: " + joined(parent, name));
+  return found;
+}
+
+QString followComponents(QString folder, const QStringList& components) {
+  for (const QString& name : components) {
+    if (name.isEmpty() || name == QStringLiteral("."))
+      continue;
+    if (name == QStringLiteral("..")) {
+      folder = QDir::cleanPath(joined(folder, name));
+      continue;
+    }
+    const QString exact = joined(folder, name);
+    folder = isFolder(exact) ? exact : folderWithoutCase(folder, name);
+  }
+  return QDir::cleanPath(folder);
+}
+
+bool isInside(const QString& path, const QString& folder) {
+  return path == folder || path.startsWith(folder.endsWith('/') ? folder : folder + '/');
+}
+
+// The folders from the root down to the folder itself.
+QStringList foldersDownTo(const QString& folder) {
+  QStringList chain{QStringLiteral("/")};
+  qsizetype at = 1;
+  while (at < folder.size()) {
+    qsizetype slash = folder.indexOf('/', at);
+    if (slash < 0)
+      slash = folder.size();
+    chain << folder.left(slash);
+    at = slash + 1;
+  }
+  return chain;
+}
+
+QString lastName(const QString& path) {
+  return path == QStringLiteral("/") ? path : path.mid(path.lastIndexOf('/') + 1);
+}
+
+}  // namespace
+
+QString resolveFolderPath(const DriveTable& drives, const QString& text,
+                          const QString& currentFolder) {
+  static const QRegularExpression separators(QStringLiteral("[\\\\/]"));
+  static const QRegularExpression bareDrive(QStringLiteral("^[A-Za-z]:\\s*(\\[.*\\])?\\s*$"));
+  const bool hasDrive =
+      text.size() >= 2 && text[1] == ':' && text[0].unicode() < 0x80 && text[0].isLetter();
+  if (hasDrive) {
+    const QString driveFolder = drives.folderOf(text[0]);
+    if (bareDrive.match(text).hasMatch()) {
+      const QString working = QDir::currentPath();
+      return isInside(working, driveFolder) ? working : QDir::cleanPath(driveFolder);
+    }
+    return followComponents(driveFolder, text.mid(2).split(separators));
+  }
+  if (text.startsWith('/')) {
+    // A walk passes the folders it was given back; those it has listed
+    // need no second look.
+    if (DirectoryLister::shared().holdsListingOf(text))
+      return text;
+    if (isFolder(text))
+      return QDir::cleanPath(text);
+    return followComponents(QStringLiteral("/"), text.split('/'));
+  }
+  if (text.isEmpty())
+    throw PlatformError(ErrorNumber::PathNotFound, QStringLiteral("Path not found"));
+  const QString base = currentFolder.isEmpty() ? QStringLiteral("/") : currentFolder;
+  return followComponents(base, text.split(separators));
+}
+
+// Rows: the folders from the root down to the current one, then its
+// subfolders, each indented one step deeper than the folder holding it.
+class FolderList::Model final : public QAbstractListModel {
+ public:
+  explicit Model(const FolderList& list) : list_(list) {}
+
+  int rowCount(const QModelIndex& parent) const override {
+    return parent.isValid() ? 0 : list_.above_.size() + list_.subfolderCount();
+  }
+
+  QVariant data(const QModelIndex& index, int role) const override {
+    if (role != Qt::DisplayRole || !index.isValid())
+      return {};
+    const int row = index.row();
+    const int above = list_.above_.size();
+    const int depth = std::min(row, above);
+    const QString name =
+        row < above ? lastName(list_.above_[row]) : list_.listing_->folders[row - above];
+    return QString(depth * 2, ' ') + name;
+  }
+
+  void reset() {
+    beginResetModel();
+    endResetModel();
+  }
+
+ private:
+  const FolderList& list_;
+};
+
+FolderList::FolderList(const DriveTable& drives, QWidget* parent)
+    : QListView(parent), drives_(drives), model_(std::make_unique<Model>(*this)) {
+  setUniformItemSizes(true);
+  setEditTriggers(NoEditTriggers);
+  setModel(model_.get());
+  connect(this, &QListView::doubleClicked, this, [this](const QModelIndex& index) {
+    try {
+      setPath(entry(index.row() - above_.size()));
+    } catch (const PlatformError&) {
+      // The folder cannot be opened: the list stays where it is.
+    }
+  });
+}
+
+FolderList::~FolderList() {
+  setModel(nullptr);
+}
+
+void FolderList::setPath(const QString& text) {
+  const QString folder = resolveFolderPath(drives_, text, path_);
+  auto listing = DirectoryLister::shared().list(folder);
+  const bool moved = folder != path_;
+  if (!moved && listing == listing_)
+    return;  // a walk setting the folder it stands in: nothing to show anew
+  path_ = folder;
+  above_ = foldersDownTo(folder);
+  listing_ = std::move(listing);
+  // After the reset nothing is highlighted, which reads as the current
+  // folder (-1); highlighting its row would lay out the whole list at once,
+  // for every folder a walk passes through.
+  model_->reset();
+  if (moved)
+    emit changed();
+}
+
+int FolderList::subfolderCount() const {
+  return listing_ ? static_cast<int>(listing_->folders.size()) : 0;
+}
+
+QString FolderList::entry(int index) const {
+  if (index >= 0)
+    return index < subfolderCount() ? joined(path_, listing_->folders[index]) : QString();
+  const qsizetype row = above_.size() + index;
+  return row >= 0 ? above_[row] : QString();
+}
+
+int FolderList::highlightedIndex() const {
+  const QModelIndex current = currentIndex();
+  return current.isValid() ? current.row() - static_cast<int>(above_.size()) : -1;
+}
+
+void FolderList::setHighlightedIndex(int index) {
+  setCurrentIndex(model_->index(rowOf(index), 0));
+}
+
+int FolderList::rowOf(int index) const {
+  return static_cast<int>(above_.size()) + index;
+}
+
+void FolderList::focusOutEvent(QFocusEvent* event) {
+  QListView::focusOutEvent(event);
+  emit lostFocus();
+}
+
+}  // namespace platform

@@ -1,0 +1,23 @@
+#include "platform/desktop_platform.h"
+
+#include "platform/media/mpv_player.h"
+
+namespace platform {
+
+Platform makeDesktopPlatform(int argc, char** argv) {
+  Platform platform;
+  platform.process = std::make_unique<DesktopProcess>(argc, argv);
+  platform.desktop = std::make_unique<QtDesktop>();
+  platform.messages = std::make_unique<QtMessageBoxes>();
+  platform.passwordChange = std::make_unique<LoginPasswordChange>();
+  platform.drives = std::make_unique<DesktopDriveTable>();
+  platform.fileDialog = std::make_unique<QtFileDialog>(*platform.drives);
+  platform.userRegistry = std::make_unique<FileUserRegistry>();
+  platform.inputGrab = std::make_unique<WindowSystemInputGrab>();
+  platform.passwordPrompt =
+      std::make_unique<DialogPasswordPrompt>(*platform.inputGrab, pamPasswordCheck());
+  platform.makePlayer = [](QWidget* parent) -> Player* { return new MpvPlayer(parent); };
+  return platform;
+}
+
+}  // namespace platform

@@ -1,0 +1,141 @@
+#include "platform/lock/password_prompt.h"
+
+#include <QDialogButtonBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <utility>
+
+#include "platform/lock/input_grab.h"
+#include "platform/lock/pam_check.h"
+
+namespace platform {
+
+PasswordCheck pamPasswordCheck() {
+  const QByteArray user = currentUserName();
+  QByteArray display = qgetenv("DISPLAY");
+  if (display.isEmpty())
+    display = qgetenv("WAYLAND_DISPLAY");
+  return [user, display](QByteArray& password) { return checkPassword(user, password, display); };
+}
+
+PasswordDialog::PasswordDialog(QWidget* owner, PasswordCheck check, int idleMs)
+    : QDialog(owner, Qt::Dialog | Qt::WindowStaysOnTopHint),
+      check_(std::move(check)),
+      field_(new QLineEdit(this)),
+      status_(new QLabel(this)),
+      idle_(new QTimer(this)) {
+  setWindowTitle(QStringLiteral("Reelvista password"));
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(new QLabel(tr("This screen is locked. Type your login password to end the "
+                                  "screen saver:"),
+                               this));
+  field_->setEchoMode(QLineEdit::Password);
+  field_->setObjectName(QStringLiteral("password"));
+  layout->addWidget(field_);
+  layout->addWidget(status_);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+  layout->addWidget(buttons);
+  connect(buttons, &QDialogButtonBox::accepted, this, &PasswordDialog::startCheck);
+  connect(buttons, &QDialogButtonBox::rejected, this, &PasswordDialog::reject);
+
+  idle_->setSingleShot(true);
+  idle_->setInterval(idleMs);
+  connect(idle_, &QTimer::timeout, this, &PasswordDialog::reject);
+  connect(field_, &QLineEdit::textEdited, idle_, qOverload<>(&QTimer::start));
+  idle_->start();
+  field_->setFocus();
+}
+
+PasswordDialog::~PasswordDialog() {
+  if (worker_.joinable())
+    worker_.join();
+}
+
+void PasswordDialog::reject() {
+  if (checking())
+    return;  // the answer is on its way; the prompt closes with it
+  field_->setText(QString());
+  QDialog::reject();
+}
+
+void PasswordDialog::done(int result) {
+  emit closing();
+  QDialog::done(result);
+}
+
+void PasswordDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // Without a window manager nobody gives the new window the focus but us.
+  activateWindow();
+  field_->setFocus();
+}
+
+void PasswordDialog::keyPressEvent(QKeyEvent* event) {
+  if (checking()) {
+    event->accept();
+    return;
+  }
+  idle_->start();
+  QDialog::keyPressEvent(event);
+}
+
+void PasswordDialog::startCheck() {
+  if (checking())
+    return;
+  QString typed = field_->text();
+  // Setting the text anew also drops the field's undo history; after it our
+  // copy is the only one, and is overwritten in place.
+  field_->setText(QString());
+  QByteArray password = typed.toUtf8();
+  typed.fill(QChar(u'\0'));
+
+  idle_->stop();
+  field_->setEnabled(false);
+  status_->setText(tr("Checking the password..."));
+  worker_ = std::thread([this, password = std::move(password)]() mutable {
+    const bool passed = check_(password);
+    wipe(password);
+    QMetaObject::invokeMethod(
+        this, [this, passed] { finishCheck(passed); }, Qt::QueuedConnection);
+  });
+}
+
+void PasswordDialog::finishCheck(bool passed) {
+  worker_.join();
+  if (passed)
+    accept();
+  else
+    QDialog::reject();
+}
+
+DialogPasswordPrompt::DialogPasswordPrompt(InputGrab& grab, PasswordCheck check, int idleMs)
+    : grab_(grab), check_(std::move(check)), idleMs_(idleMs) {}
+
+bool DialogPasswordPrompt::verify(QWidget& owner) {
+  if (open_)
+    return false;  // one prompt at a time
+  open_ = true;
+  PasswordDialog dialog(&owner, check_, idleMs_);
+  // Taken once the prompt is on screen; until then the grab stays tried.
+  grab_.hold(dialog);
+  // Given back while the prompt is still on screen: the window system lets
+  // go of a grab whose window goes away, and until the playback window took
+  // it again keys would reach whatever window has the focus.
+  bool givenBack = false;
+  const auto giveBack = [&] {
+    if (!std::exchange(givenBack, true))
+      grab_.release(dialog);
+  };
+  QObject::connect(&dialog, &PasswordDialog::closing, giveBack);
+  const int result = dialog.exec();
+  giveBack();  // however else it left the screen
+  open_ = false;
+  return result == QDialog::Accepted;
+}
+
+}  // namespace platform

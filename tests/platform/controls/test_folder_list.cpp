@@ -1,0 +1,175 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDir>
+
+#include "platform/controls/file_list.h"
+#include "platform/controls/folder_list.h"
+#include "platform/errors.h"
+#include "platform/files/host_text.h"
+#include "platform/scripted/scripted_drive_table.h"
+#include "support/qt_printers.h"
+#include "support/temp_folder.h"
+#include "support/unprivileged.h"
+
+using platform::ErrorNumber;
+using platform::FileList;
+using platform::FolderList;
+using platform::PlatformError;
+
+namespace {
+
+ErrorNumber failureOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const PlatformError& error) {
+    return error.number();
+  }
+  return ErrorNumber::Other;
+}
+
+QStringList subfolders(const FolderList& list) {
+  QStringList names;
+  for (int i = 0; i < list.subfolderCount(); ++i)
+    names << list.subfolder(i);
+  return names;
+}
+
+QStringList files(const FileList& list) {
+  QStringList names;
+  for (int i = 0; i < list.fileCount(); ++i)
+    names << list.fileName(i);
+  return names;
+}
+
+}  // namespace
+
+TEST(DirectoryLister, ListsRealFoldersAndRegularFilesWithoutHiddenOnesSortedWithoutCase) {
+  TempFolder folder;
+  folder.write("b.avi", "b");
+  folder.write("A.avi", "a");
+  folder.write("C.AVI", "c");
+  folder.write(".hidden.avi", "h");
+  folder.write("Zeta/x", "x");
+  folder.write("alpha/x", "x");
+  folder.write(".secret/x", "x");
+  ASSERT_EQ(::symlink("alpha", qPrintable(folder / "link-to-folder")), 0);
+  ASSERT_EQ(::symlink("b.avi", qPrintable(folder / "link-to-file.avi")), 0);
+  ASSERT_EQ(::symlink("missing", qPrintable(folder / "dangling.avi")), 0);
+  ASSERT_EQ(::mkfifo(qPrintable(folder / "fifo.avi"), 0600), 0);
+
+  const platform::FolderListing listing = platform::readFolder(folder.path());
+  EXPECT_EQ(listing.folders, QStringList({"alpha", "Zeta"}));
+  EXPECT_EQ(listing.files, QStringList({"A.avi", "b.avi", "C.AVI", "link-to-file.avi"}));
+  EXPECT_EQ(failureOf([&] { platform::readFolder(folder / "missing"); }),
+            ErrorNumber::PathNotFound);
+  EXPECT_EQ(failureOf([&] { platform::readFolder(folder / "b.avi"); }), ErrorNumber::PathNotFound);
+}
+
+TEST(FolderList, DrivePathsLeadToTheDrivesFolderFoundWithoutRegardToCase) {
+  TempFolder folder;
+  folder.write("disc/mpegav/AVSEQ01.DAT", "1");
+  folder.write("disc/Video/Deep/x", "x");
+  folder.write("disc/clip.mpg", "x");
+  platform::scripted::ScriptedDriveTable drives;
+  drives.map('D', folder / "disc");
+  drives.map('E', folder / "no-disc");
+  drives.setReady('E', false);
+  FolderList list(drives);
+  int changes = 0;
+  QObject::connect(&list, &FolderList::changed, [&] { ++changes; });
+
+  list.setPath("d:\\");
+  EXPECT_EQ(list.path(), folder / "disc");
+  EXPECT_EQ(subfolders(list), QStringList({folder / "disc/mpegav", folder / "disc/Video"}));
+  EXPECT_EQ(changes, 1);
+  list.setPath("D:");  // a bare drive: the drive's folder, as the program is not there
+  EXPECT_EQ(list.path(), folder / "disc");
+  EXPECT_EQ(changes, 1) << "the same folder again is no change";
+
+  list.setPath("D:\\MPEGAV\\");
+  EXPECT_EQ(list.path(), folder / "disc/mpegav");
+  list.setPath("D:\\video\\DEEP");
+  EXPECT_EQ(list.path(), folder / "disc/Video/Deep");
+  EXPECT_EQ(list.entry(-1), folder / "disc/Video/Deep");
+  EXPECT_EQ(list.entry(-2), folder / "disc/Video");
+  EXPECT_EQ(list.highlightedIndex(), -1);
+  list.setPath("D: [" + folder / "disc" + "]");  // a drive list's entry
+  EXPECT_EQ(list.path(), folder / "disc");
+  list.setPath("C:");  // the drive the program works in: its working folder
+  EXPECT_EQ(list.path(), QDir::currentPath());
+  list.setPath(folder / "DISC/video/deep/..");  // host paths are found without case too
+  EXPECT_EQ(list.path(), folder / "disc/Video");
+  list.setPath("..");
+  EXPECT_EQ(list.path(), folder / "disc");
+  EXPECT_EQ(changes, 7);
+
+  EXPECT_EQ(failureOf([&] { list.setPath("E:\\"); }), ErrorNumber::DeviceUnavailable);
+  EXPECT_EQ(failureOf([&] { list.setPath("Q:"); }), ErrorNumber::DeviceUnavailable);
+  EXPECT_EQ(failureOf([&] { list.setPath("D:\\NOTHERE\\"); }), ErrorNumber::PathNotFound);
+  EXPECT_EQ(failureOf([&] { list.setPath("D:\\clip.mpg"); }), ErrorNumber::PathNotFound);
+  EXPECT_EQ(list.path(), folder / "disc") << "a failed change leaves the list as it was";
+  EXPECT_EQ(changes, 7);
+}
+
+TEST(FolderList, AFolderThisUserMayNotReadIsRefused) {
+  TempFolder folder;
+  folder.write("locked/x", "x");
+  ::chmod(qPrintable(folder / "locked"), 0);
+  openPathToOthers(qPrintable(folder.path()));
+  const QString locked = folder / "locked";
+  const int result = runUnprivileged([&] {
+    platform::scripted::ScriptedDriveTable drives;
+    FolderList list(drives);
+    try {
+      list.setPath(locked);
+    } catch (const PlatformError& error) {
+      return static_cast<int>(error.number());
+    }
+    return 0;
+  });
+  EXPECT_EQ(result, static_cast<int>(ErrorNumber::PermissionDenied));
+}
+
+TEST(FileList, ShowsEachMatchingFileOnceWhateverTheCase) {
+  TempFolder folder;
+  folder.write("clip.Avi", "1");
+  folder.write("CLIP.mpg", "2");
+  folder.write("both.avi", "3");
+  folder.write("notes.txt", "4");
+  folder.write(".hidden.avi", "5");
+  platform::scripted::ScriptedDriveTable drives;
+  drives.map('D', folder.path());
+  FileList list(drives);
+  EXPECT_EQ(list.pattern(), "*.*");
+  list.setPath("d:");
+  EXPECT_EQ(files(list), QStringList({"both.avi", "clip.Avi", "CLIP.mpg", "notes.txt"}));
+  list.setPattern("*.AVI;BOTH.*;*.mpg");
+  EXPECT_EQ(files(list), QStringList({"both.avi", "clip.Avi", "CLIP.mpg"}));
+  EXPECT_EQ(list.fileName(3), "");
+  EXPECT_EQ(failureOf([&] { list.setPath(folder / "gone"); }), ErrorNumber::PathNotFound);
+  EXPECT_EQ(list.fileCount(), 3);
+}
+
+TEST(FileList, ANameThatIsNotUtf8LeadsBackToTheSameFile) {
+  TempFolder folder;
+  const QByteArray name = platform::toHostBytes(folder.path()) + "/caf\xe9.mpg";
+  const int fd = ::open(name.constData(), O_CREAT | O_WRONLY, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::write(fd, "latin-1", 7), 7);
+  ::close(fd);
+
+  platform::scripted::ScriptedDriveTable drives;
+  FileList list(drives);
+  list.setPath(folder.path());
+  ASSERT_EQ(list.fileCount(), 1);
+  const QString path = list.path() + "/" + list.fileName(0);
+  const int again = ::open(platform::toHostBytes(path).constData(), O_RDONLY);
+  ASSERT_GE(again, 0);
+  char bytes[8] = {};
+  EXPECT_EQ(::read(again, bytes, sizeof bytes), 7);
+  ::close(again);
+}

@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "platform/lock/password_prompt.h"
+#include "platform/scripted/scripted_password.h"
+#include "support/qt_printers.h"
+
+using platform::DialogPasswordPrompt;
+using platform::PasswordDialog;
+using platform::scripted::ScriptedInputGrab;
+
+namespace {
+
+// A check that knows one password and may take its time, as PAM does after
+// a wrong one.
+struct FakeCheck {
+  std::atomic<int> calls = 0;
+  std::atomic<int> delayMs = 0;
+  std::mutex mutex;
+  QByteArrayList seen;
+
+  platform::PasswordCheck check() {
+    return [this](QByteArray& password) {
+      ++calls;
+      std::this_thread::sleep_for(std::chrono::milliseconds(delayMs.load()));
+      std::lock_guard lock(mutex);
+      seen << QByteArray(password.constData(), password.size());
+      return password == "right horse";
+    };
+  }
+};
+
+PasswordDialog* openDialog() {
+  return qobject_cast<PasswordDialog*>(QApplication::activeModalWidget());
+}
+
+QLineEdit* field() {
+  return openDialog()->findChild<QLineEdit*>("password");
+}
+
+// Runs the steps one after another inside the prompt's own event loop.
+void whileOpen(std::function<void()> step) {
+  QTimer::singleShot(50, qApp, std::move(step));
+}
+
+class Prompt : public testing::Test {
+ protected:
+  void SetUp() override { owner.setObjectName("canvas"); }
+
+  bool verify(int idleMs = 30000) {
+    DialogPasswordPrompt prompt(grab, check.check(), idleMs);
+    return prompt.verify(owner);
+  }
+
+  QWidget owner;
+  ScriptedInputGrab grab;
+  FakeCheck check;
+};
+
+}  // namespace
+
+TEST_F(Prompt, TheRightPasswordPassesAndTheFieldIsEmptiedAtOnce) {
+  QString fieldAfterEnter = "not looked at";
+  bool masked = false;
+  bool ownedByTheCanvas = false;
+  whileOpen([&] {
+    masked = field()->echoMode() == QLineEdit::Password;
+    ownedByTheCanvas = openDialog()->parentWidget() == &owner;
+    QTest::keyClicks(field(), "right horse");
+    QTest::keyClick(field(), Qt::Key_Return);
+    fieldAfterEnter = field()->text();
+  });
+  EXPECT_TRUE(verify());
+  EXPECT_TRUE(masked);
+  EXPECT_TRUE(ownedByTheCanvas);
+  EXPECT_EQ(fieldAfterEnter, "");
+  EXPECT_EQ(check.seen, QByteArrayList{"right horse"});
+  EXPECT_EQ(grab.calls, (QStringList{"hold ", "release "})) << "the prompt holds the grab";
+}
+
+TEST_F(Prompt, ASlowRefusalKeepsTheWindowLiveAndStartsNoSecondCheck) {
+  check.delayMs = 700;
+  int ticks = 0;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+  ticker.start(50);
+  bool stillOpen = false;
+  whileOpen([&] {
+    QTest::keyClicks(field(), "wrong");
+    QTest::keyClick(field(), Qt::Key_Return);
+    QTimer::singleShot(100, openDialog(), [&] {
+      // While PAM thinks: more Enters, more typing and Escape change nothing.
+      QTest::keyClick(openDialog(), Qt::Key_Return);
+      QTest::keyClicks(openDialog(), "right horse");
+      QTest::keyClick(openDialog(), Qt::Key_Return);
+      QTest::keyClick(openDialog(), Qt::Key_Escape);
+      stillOpen = openDialog() != nullptr;
+    });
+  });
+  QElapsedTimer elapsed;
+  elapsed.start();
+  EXPECT_FALSE(verify());
+  EXPECT_GE(elapsed.elapsed(), 600);
+  EXPECT_TRUE(stillOpen);
+  EXPECT_EQ(check.calls, 1);
+  EXPECT_EQ(check.seen, QByteArrayList{"wrong"});
+  EXPECT_GE(ticks, 8) << "the GUI thread ran on during the check";
+}
+
+TEST_F(Prompt, EscapeOrNobodyTypingClosesItNotPassedWithoutACheck) {
+  whileOpen([&] {
+    QTest::keyClicks(field(), "right");
+    QTest::keyClick(field(), Qt::Key_Escape);
+  });
+  EXPECT_FALSE(verify());
+
+  // Typing restarts the idle time: a key at 600 ms keeps it open past 1000.
+  bool openAfterTyping = false;
+  whileOpen([&] {
+    // Timers of the dialog's own: gone with it, should it close early.
+    QTimer::singleShot(550, openDialog(), [&] { QTest::keyClicks(field(), "r"); });
+    QTimer::singleShot(1250, openDialog(), [&] { openAfterTyping = true; });
+  });
+  QElapsedTimer elapsed;
+  elapsed.start();
+  EXPECT_FALSE(verify(1000));
+  EXPECT_TRUE(openAfterTyping);
+  EXPECT_GE(elapsed.elapsed(), 1500);
+  EXPECT_EQ(check.calls, 0);
+}
+
+TEST_F(Prompt, OnlyOnePromptAtATime) {
+  DialogPasswordPrompt prompt(grab, check.check(), 30000);
+  bool second = true;
+  whileOpen([&] {
+    second = prompt.verify(owner);
+    QTest::keyClick(field(), Qt::Key_Escape);
+  });
+  EXPECT_FALSE(prompt.verify(owner));
+  EXPECT_FALSE(second);
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
