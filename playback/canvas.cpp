@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "platform/controls/placing.h"
 #include "platform/lock/idle_daemon.h"
 #include "platform/media/player.h"
 #include "playback/play_order.h"
@@ -65,10 +66,7 @@ void Canvas::Form_Load() {
   setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
   setWindowState(Qt::WindowFullScreen);
   setWindowTitle(QStringLiteral("Reelvista"));
-  setAutoFillBackground(true);
-  QPalette black = palette();
-  black.setColor(QPalette::Window, Qt::black);
-  setPalette(black);
+  platform::paintBackground(*this, Qt::black);
   setCursor(transparentPointer());
 
   Reelvista1 = program_.platform.makePlayer(this);

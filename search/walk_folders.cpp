@@ -8,18 +8,10 @@
 #include "platform/errors.h"
 #include "platform/files/directory_lister.h"
 #include "startup/program.h"
+#include "startup/settings_file.h"
 
 using platform::ErrorNumber;
 using platform::PlatformError;
-
-namespace {
-
-// An entry is stored one to a line; a name holding a line break cannot be.
-bool holdsLineBreak(const QString& name) {
-  return name.contains('\n') || name.contains('\r');
-}
-
-}  // namespace
 
 FolderWalk::FolderWalk(Program& program, WalkControls controls, WalkRules rules)
     : program_(program), controls_(controls), rules_(std::move(rules)) {}
@@ -100,7 +92,7 @@ bool FolderWalk::recordFiles() {
     base += '/';
   for (int i = 0; i < count; ++i) {
     const QString name = filList.fileName(i);
-    if (holdsLineBreak(name))
+    if (!fitsOnOneLine(name))
       continue;
     if (record(base + name))
       return true;

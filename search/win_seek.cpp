@@ -10,12 +10,14 @@
 #include "platform/controls/drive_list.h"
 #include "platform/controls/file_list.h"
 #include "platform/controls/folder_list.h"
-#include "platform/controls/units.h"
+#include "platform/controls/placing.h"
 #include "platform/errors.h"
 #include "search/search_panel.h"
 #include "startup/program.h"
 
 using platform::ErrorNumber;
+using platform::paintBackground;
+using platform::placeControl;
 using platform::PlatformError;
 using platform::twipsRect;
 
@@ -23,20 +25,6 @@ namespace {
 
 const QString kResetCaption = QStringLiteral("&Reset");
 const QString kVideoCdTracks = QStringLiteral("*.DAT");
-
-template <typename Control>
-Control* place(Control* control, const char* name, int left, int top, int width, int height) {
-  control->setObjectName(QString::fromLatin1(name));
-  control->setGeometry(twipsRect(left, top, width, height));
-  return control;
-}
-
-void takeBackground(QWidget& control, const QColor& colour) {
-  QPalette colours = control.palette();
-  colours.setColor(QPalette::Window, colour);
-  control.setPalette(colours);
-  control.setAutoFillBackground(true);
-}
 
 }  // namespace
 
@@ -51,25 +39,26 @@ void WinSeek::makeControls() {
   setWindowFlag(Qt::FramelessWindowHint);
   setFixedSize(twipsRect(0, 0, 4215, 1350).size());
 
-  Image1 = place(new QLabel(this), "Image1", 0, 0, 4215, 1335);
+  Image1 = placeControl(new QLabel(this), "Image1", 0, 0, 4215, 1335);
   Image1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  Label1 = place(new QLabel(QStringLiteral("Reelvista screensaver:  Please Wait..."), this),
-                 "Label1", 135, 240, 3990, 915);
+  Label1 = placeControl(new QLabel(QStringLiteral("Reelvista screensaver:  Please Wait..."), this),
+                        "Label1", 135, 240, 3990, 915);
   QFont message(QStringLiteral("Arial"));
   message.setPointSizeF(8.25);
   Label1->setFont(message);
   Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-  Picture2 = place(new QWidget(this), "Picture2", 840, 3600, 3855, 2895);
+  Picture2 = placeControl(new QWidget(this), "Picture2", 840, 3600, 3855, 2895);
   Picture2->hide();
-  std::tie(lblfound, lblCount, lstFoundFiles) = makeResultsPanel(Picture2);
+  static_cast<ResultsPanel&>(*this) = makeResultsPanel(Picture2);
 
-  Picture1 = place(new QWidget(this), "Picture1", 240, 3720, 3735, 2895);
-  std::tie(filList, drvList, dirList, lblCriteria, txtSearchSpec) =
-      makeSearchPanel(Picture1, drives);
+  Picture1 = placeControl(new QWidget(this), "Picture1", 240, 3720, 3735, 2895);
+  // The panels' controls become this window's members of the same names.
+  static_cast<SearchPanel&>(*this) = makeSearchPanel(Picture1, drives);
 
-  cmdSearch = place(new QPushButton(kSearchCaption, this), "cmdSearch", 240, 3840, 1200, 720);
-  cmdExit = place(new QPushButton(kExitCaption, this), "cmdExit", 2040, 3840, 1200, 720);
+  cmdSearch =
+      placeControl(new QPushButton(kSearchCaption, this), "cmdSearch", 240, 3840, 1200, 720);
+  cmdExit = placeControl(new QPushButton(kExitCaption, this), "cmdExit", 2040, 3840, 1200, 720);
   cmdSearch->setDefault(true);
   setTabOrder(cmdSearch, cmdExit);
   setTabOrder(cmdExit, txtSearchSpec);
@@ -94,7 +83,7 @@ void WinSeek::Form_Load() {
   const QColor background = palette().color(QPalette::Window);
   for (QWidget* control : {Picture2, Picture1, static_cast<QWidget*>(lblCount),
                            static_cast<QWidget*>(lblCriteria), static_cast<QWidget*>(lblfound)})
-    takeBackground(*control, background);
+    paintBackground(*control, background);
 
   try {
     dirList->setPath(program_.platform.process->currentFolder());
@@ -186,12 +175,8 @@ void WinSeek::walkFromDirList() {
 }
 
 void WinSeek::ResetSearchControls() {
-  lstFoundFiles->clear();
-  lblCount->setText(QStringLiteral("0"));
+  clearSearch(*this, *Picture2, *cmdSearch, *cmdExit);
   walk_->SearchActive = false;
-  Picture2->hide();
-  cmdSearch->setText(kSearchCaption);
-  cmdExit->setText(kExitCaption);
   try {
     dirList->setPath(program_.platform.process->currentFolder());
   } catch (const PlatformError&) {

@@ -3,25 +3,18 @@
 #include <QWidget>
 #include <memory>
 
+#include "search/search_panel.h"
 #include "search/walk_folders.h"
 
 class QLabel;
-class QLineEdit;
-class QListWidget;
 class QPushButton;
 struct Program;
-
-namespace platform {
-class DriveList;
-class FileList;
-class FolderList;
-}  // namespace platform
 
 // The start-up scan window: tells the user that the scan drive is being
 // searched, collects its media files into the play list, then opens
 // playback. The controls of a search lie outside its visible area, where only
 // the keyboard reaches them.
-class WinSeek : public QWidget {
+class WinSeek : public QWidget, private SearchPanel, private ResultsPanel {
   Q_OBJECT
 
  public:
@@ -56,18 +49,12 @@ class WinSeek : public QWidget {
   Program& program_;
   bool scanning_ = false;
 
+  // The controls keep their names, as members and as object names; those of
+  // the two panels come with SearchPanel and ResultsPanel.
   QLabel* Label1 = nullptr;
   QLabel* Image1 = nullptr;
   QWidget* Picture2 = nullptr;
-  QListWidget* lstFoundFiles = nullptr;
-  QLabel* lblCount = nullptr;
-  QLabel* lblfound = nullptr;
   QWidget* Picture1 = nullptr;
-  platform::DriveList* drvList = nullptr;
-  platform::FolderList* dirList = nullptr;
-  platform::FileList* filList = nullptr;
-  QLineEdit* txtSearchSpec = nullptr;
-  QLabel* lblCriteria = nullptr;
   QPushButton* cmdSearch = nullptr;
   QPushButton* cmdExit = nullptr;
 

@@ -11,12 +11,14 @@
 #include "platform/controls/drive_list.h"
 #include "platform/controls/file_list.h"
 #include "platform/controls/folder_list.h"
+#include "platform/controls/placing.h"
 #include "platform/errors.h"
 #include "search/search_panel.h"
 #include "search/walk_folders.h"
 #include "searcher/search_client.h"
 #include "startup/program.h"
 
+using platform::paintBackground;
 using platform::PlatformError;
 
 namespace {
@@ -25,13 +27,6 @@ const QString kAddCaption = QStringLiteral("&Add");
 const QString kListFullMessage = QStringLiteral("You've filled the list box. Abandoning search...");
 // A list box counts its entries in 16 bits.
 constexpr int kResultsCapacity = 32767;
-
-void takeBackground(QWidget& control, const QColor& colour, bool fill) {
-  QPalette colours = control.palette();
-  colours.setColor(QPalette::Window, colour);
-  control.setPalette(colours);
-  control.setAutoFillBackground(fill);
-}
 
 }  // namespace
 
@@ -87,14 +82,14 @@ void Searcher::Form_Load() {
   const QColor background = palette().color(QPalette::Window);
   Picture2->move(0, 0);
   Picture2->resize(width(), Picture2->height());
-  takeBackground(*Picture2, background, true);
+  paintBackground(*Picture2, background, true);
   // The labels lie on panels of the same colour: they need not paint it, and
   // so do not cover the label beside them.
   for (QLabel* label : {lblCount, lblCriteria, lblfound})
-    takeBackground(*label, background, false);
+    paintBackground(*label, background, false);
   Picture1->move(0, 0);
   Picture1->resize(width(), Picture1->height());
-  takeBackground(*Picture1, background, true);
+  paintBackground(*Picture1, background, true);
 
   connect(txtSearchSpec, &QLineEdit::textChanged, this, [this] { txtSearchSpec_Change(); });
   txtSearchSpec->setText(program_.state.FileSpec);
@@ -184,12 +179,8 @@ void Searcher::addResults() {
 }
 
 void Searcher::ResetAndClose() {
-  lstFoundFiles->clear();
-  lblCount->setText(QStringLiteral("0"));
+  clearSearch(*this, *Picture2, *cmdSearch, *cmdExit);
   walk_->SearchActive = false;
-  Picture2->hide();
-  cmdSearch->setText(kSearchCaption);
-  cmdExit->setText(kExitCaption);
   Picture1->show();
   showFolderOfProcess();
   cmdExit_Click();

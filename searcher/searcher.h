@@ -3,25 +3,19 @@
 #include <QDialog>
 #include <memory>
 
+#include "search/search_panel.h"
+
 class FolderWalk;
 class QLabel;
-class QLineEdit;
-class QListWidget;
 class QPushButton;
 class SearchClient;
 struct Program;
-
-namespace platform {
-class DriveList;
-class FileList;
-class FolderList;
-}  // namespace platform
 
 // The search dialog: walks a folder tree and adds what it finds to the play
 // list the settings dialog is editing. It holds its state in the captions of
 // its two buttons ("&Search" or "&Add", "E&xit" or "Cancel") and goes away
 // when it closes.
-class Searcher : public QDialog {
+class Searcher : public QDialog, private SearchPanel, private ResultsPanel {
   Q_OBJECT
 
  public:
@@ -59,17 +53,10 @@ class Searcher : public QDialog {
   Program& program_;
   SearchClient& opener_;
 
-  // The controls keep their names, as members and as object names.
+  // The controls keep their names, as members and as object names; those of
+  // the two panels come with SearchPanel and ResultsPanel.
   QWidget* Picture1 = nullptr;
-  platform::FileList* filList = nullptr;
-  platform::DriveList* drvList = nullptr;
-  platform::FolderList* dirList = nullptr;
-  QLabel* lblCriteria = nullptr;
-  QLineEdit* txtSearchSpec = nullptr;
   QWidget* Picture2 = nullptr;
-  QLabel* lblfound = nullptr;
-  QLabel* lblCount = nullptr;
-  QListWidget* lstFoundFiles = nullptr;
   QPushButton* cmdSearch = nullptr;
   QPushButton* cmdExit = nullptr;
 

@@ -44,18 +44,18 @@ void Searcher::makeControls() {
   setSizeGripEnabled(false);
 
   Picture1 = placeInDialog(new QWidget(this), "Picture1", 0, 0, 3735, 2295);
-  std::tie(filList, drvList, dirList, lblCriteria, txtSearchSpec) =
-      makeSearchPanel(Picture1, drives);
+  // The panels' controls become this window's members of the same names.
+  static_cast<SearchPanel&>(*this) = makeSearchPanel(Picture1, drives);
   // The pattern list comes from the settings dialog; it is not shown here.
   lblCriteria->hide();
   txtSearchSpec->hide();
 
   Picture2 = placeInDialog(new QWidget(this), "Picture2", 0, 2520, 3735, 2295);
   Picture2->hide();
-  std::tie(lblfound, lblCount, lstFoundFiles) = makeResultsPanel(Picture2);
+  static_cast<ResultsPanel&>(*this) = makeResultsPanel(Picture2);
 
-  cmdSearch = button(this, "cmdSearch", QStringLiteral("&Search"), 240);
-  cmdExit = button(this, "cmdExit", QStringLiteral("E&xit"), 2160);
+  cmdSearch = button(this, "cmdSearch", kSearchCaption, 240);
+  cmdExit = button(this, "cmdExit", kExitCaption, 2160);
   cmdSearch->setDefault(true);
 
   setTabOrder(cmdSearch, cmdExit);

@@ -21,10 +21,6 @@ namespace {
 
 const QString kFilterDescription = QStringLiteral("Enabled Reelvista files|");
 
-bool holdsLineBreak(const QString& text) {
-  return text.contains('\n') || text.contains('\r');
-}
-
 }  // namespace
 
 Setup::Setup(Program& program) : program_(program) {
@@ -270,7 +266,7 @@ bool Setup::playListFull() {
 // The settings file keeps one entry a line, so a name with a line break in it
 // could not be read back.
 bool Setup::refusesEntry(const QString& path) {
-  if (!holdsLineBreak(path))
+  if (fitsOnOneLine(path))
     return false;
   program_.platform.messages->show(
       QStringLiteral("This name holds a line break, which the play list cannot store. Nothing "
@@ -289,7 +285,7 @@ QStringList Setup::playListEntries() const {
 int Setup::appendToPlayList(const QStringList& paths) {
   int leftOut = 0;
   for (const QString& path : paths) {
-    if (List1->count() >= kMaxPlayCount || holdsLineBreak(path)) {
+    if (List1->count() >= kMaxPlayCount || !fitsOnOneLine(path)) {
       ++leftOut;
       continue;
     }

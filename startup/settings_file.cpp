@@ -10,6 +10,10 @@
 using platform::ErrorNumber;
 using platform::PlatformError;
 
+bool fitsOnOneLine(const QString& text) {
+  return !text.contains('\r') && !text.contains('\n');
+}
+
 QString settingsFilePath(const QString& executableFolder) {
   // A folder that already ends with the separator (the root) gets none more.
   const QString separator = executableFolder.endsWith('/') ? QString() : QStringLiteral("/");
@@ -144,10 +148,6 @@ QByteArray encodeSettingsFile(const SettingsFileContents& contents) {
 
 namespace {
 
-bool holdsLineBreak(const QString& text) {
-  return text.contains('\r') || text.contains('\n');
-}
-
 void checkLoadable(const SettingsFileContents& contents) {
   if (contents.entries.size() > kMaxPlayCount) {
     throw PlatformError(ErrorNumber::Other,
@@ -157,12 +157,12 @@ void checkLoadable(const SettingsFileContents& contents) {
                             .arg(kMaxPlayCount));
   }
   for (const QString& entry : contents.entries) {
-    if (holdsLineBreak(entry)) {
+    if (!fitsOnOneLine(entry)) {
       throw PlatformError(ErrorNumber::Other,
                           "A play-list entry holds a line break and cannot be saved: " + entry);
     }
   }
-  if (holdsLineBreak(contents.scanDrive) || holdsLineBreak(contents.patterns)) {
+  if (!fitsOnOneLine(contents.scanDrive) || !fitsOnOneLine(contents.patterns)) {
     throw PlatformError(ErrorNumber::Other, "The drive or the pattern list holds a line break.");
   }
 }

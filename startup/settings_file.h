@@ -13,6 +13,10 @@ inline const QString kSettingsFileName = QStringLiteral("ReelvistaSaver.INI");
 
 QString settingsFilePath(const QString& executableFolder);
 
+// Whether a value or play-list entry can be stored on one line of the file:
+// it holds no line break (CR or LF).
+bool fitsOnOneLine(const QString& text);
+
 struct SettingsReadReport {
   // Entry lines past the 1000 the play list holds; they were not loaded.
   int entriesLeftOut = 0;

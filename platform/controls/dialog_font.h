@@ -4,7 +4,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "platform/controls/units.h"
+#include "platform/controls/placing.h"
 
 namespace platform {
 
@@ -17,9 +17,7 @@ QFont dialogFont();
 template <typename Control>
 Control* placeInDialog(Control* control, const char* name, int left, int top, int width,
                        int height) {
-  control->setObjectName(QString::fromLatin1(name));
-  control->setGeometry(twipsRect(left, top, width, height));
-  control->setFont(dialogFont());
+  placeControl(control, name, left, top, width, height)->setFont(dialogFont());
   return control;
 }
 

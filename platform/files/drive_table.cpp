@@ -14,35 +14,11 @@
 #include <cstdlib>
 
 #include "platform/errors.h"
+#include "platform/files/files.h"
 #include "platform/files/host_text.h"
 
 namespace platform {
 namespace {
-
-QString configFolder() {
-  const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
-  const QString base = xdg.isEmpty() ? qEnvironmentVariable("HOME") + "/.config" : xdg;
-  return base + "/reelvista";
-}
-
-// Reads the whole file, /proc files included (they tell no size).
-bool readFile(const QString& path, QByteArray& bytes) {
-  const int fd = ::open(toHostBytes(path).constData(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
-    return false;
-  bytes.clear();
-  char buffer[8192];
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR)
-      continue;
-    if (got <= 0) {
-      ::close(fd);
-      return got == 0;
-    }
-    bytes.append(buffer, got);
-  }
-}
 
 bool isReadableFolder(const QString& folder) {
   const QByteArray bytes = toHostBytes(folder);
@@ -78,9 +54,8 @@ QByteArray unescapeMountField(const QByteArray& field) {
 }
 
 std::vector<Mount> currentMounts() {
-  QByteArray bytes;
-  readFile(QStringLiteral("/proc/self/mounts"), bytes);
-  return parseMounts(bytes);
+  return parseMounts(
+      readWholeFileIfAny(QStringLiteral("/proc/self/mounts")).value_or(QByteArray()));
 }
 
 Drive driveFor(QChar letter, const QString& source, const std::vector<Mount>& mounts) {
@@ -108,10 +83,7 @@ QStringList opticalDevices() {
 }
 
 QString sysfsFlag(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly))
-    return {};
-  return QString::fromLatin1(file.readAll()).trimmed();
+  return QString::fromLatin1(readWholeFileIfAny(path).value_or(QByteArray())).trimmed();
 }
 
 // A mounted device counts as removable media when the kernel says so (for a
@@ -194,17 +166,17 @@ QString DriveTable::driveOf(const QString& hostPath) const {
   return best;
 }
 
-DesktopDriveTable::DesktopDriveTable() : drivesFile_(configFolder() + "/drives") {}
+DesktopDriveTable::DesktopDriveTable() : drivesFile_(userConfigFolder() + "/drives") {}
 
 DesktopDriveTable::DesktopDriveTable(QString drivesFile) : drivesFile_(std::move(drivesFile)) {}
 
 std::vector<Drive> DesktopDriveTable::drives() const {
   const std::vector<Mount> mounts = currentMounts();
-  QByteArray bytes;
-  if (!readFile(drivesFile_, bytes))
+  const std::optional<QByteArray> bytes = readWholeFileIfAny(drivesFile_);
+  if (!bytes)
     return defaultDrives(mounts);
   std::vector<Drive> drives;
-  for (const DriveLine& line : parseDrivesFile(bytes))
+  for (const DriveLine& line : parseDrivesFile(*bytes))
     drives.push_back(driveFor(line.letter, line.source, mounts));
   std::sort(drives.begin(), drives.end(),
             [](const Drive& a, const Drive& b) { return a.letter < b.letter; });

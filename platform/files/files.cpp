@@ -67,6 +67,20 @@ QByteArray readWholeFile(const QString& path) {
   return contents;
 }
 
+std::optional<QByteArray> readWholeFileIfAny(const QString& path) {
+  try {
+    return readWholeFile(path);
+  } catch (const PlatformError&) {
+    return std::nullopt;
+  }
+}
+
+QString userConfigFolder() {
+  const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
+  const QString base = xdg.isEmpty() ? qEnvironmentVariable("HOME") + "/.config" : xdg;
+  return base + "/reelvista";
+}
+
 void replaceFile(const QString& path, const QByteArray& bytes) {
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) {

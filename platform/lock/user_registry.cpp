@@ -11,12 +11,6 @@ namespace {
 
 const QString kUserRoot = QStringLiteral("HKEY_CURRENT_USER");
 
-QString configFolder() {
-  const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
-  const QString base = xdg.isEmpty() ? qEnvironmentVariable("HOME") + "/.config" : xdg;
-  return base + "/reelvista";
-}
-
 // The file's logical lines: CR LF or LF ends a line, and a line whose last
 // character is a backslash goes on in the next one (hex values run long).
 QByteArrayList logicalLines(QByteArray text) {
@@ -217,7 +211,7 @@ std::optional<RegistryValues> parseRegistryText(const QByteArray& text, QString*
   return values;
 }
 
-FileUserRegistry::FileUserRegistry() : FileUserRegistry(configFolder() + "/user.reg") {}
+FileUserRegistry::FileUserRegistry() : FileUserRegistry(userConfigFolder() + "/user.reg") {}
 
 FileUserRegistry::FileUserRegistry(QString file) : file_(std::move(file)) {}
 
