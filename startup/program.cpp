@@ -28,5 +28,5 @@ bool Windows::anyVisible() const {
                      [](const QWidget* window) { return window->isVisible(); });
 }
 
-Program::Program(platform::Platform& platform, Windows::Factories factories)
-    : platform(platform), windows(*this, std::move(factories)) {}
+Program::Program(platform::Platform& services, Windows::Factories factories)
+    : platform(services), windows(*this, std::move(factories)) {}

@@ -46,7 +46,7 @@ class Windows {
 // One run of the program: the desktop it runs on, the shared state, and its
 // windows. Every window gets it at construction.
 struct Program {
-  Program(platform::Platform& platform, Windows::Factories factories);
+  Program(platform::Platform& services, Windows::Factories factories);
 
   platform::Platform& platform;
   SharedState state;

@@ -43,8 +43,8 @@ void WindowSystemInputGrab::hold(QWidget& window) {
 
 void WindowSystemInputGrab::release(QWidget& window) {
   dropClosed();
-  const Holder* holder = top();
-  const bool wasHolding = holder && holder->window == &window;
+  const Holder* holding = top();
+  const bool wasHolding = holding && holding->window == &window;
   std::erase_if(holders_, [&](const Holder& holder) { return holder.window == &window; });
   if (!wasHolding)
     return;
