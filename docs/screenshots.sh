@@ -14,18 +14,18 @@ if [[ ${2:-} != --inside ]]; then
 fi
 
 docs=$PWD/docs
-# A fixed place, so that the paths the windows show stay the same from one
-# run to the next.
-work=/tmp/reelvista-screenshots
+# A fixed place with a short name, so that the paths the windows show stay
+# the same from one run to the next and fit in the lists.
+work=/tmp/rv
 rm -rf "$work"
-mkdir -p "$work/config/reelvista" "$work/runtime" "$work/Videos/Music" "$work/Videos/Patterns"
+mkdir -p "$work/config/reelvista" "$work/runtime" "$work/Videos/Music"
 chmod 700 "$work/runtime"
 export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime
 cp "$program" "$work/"
 saver=$work/$(basename "$program")
 clips=$PWD/out/demo/media
-cp "$clips/Mandelbrot.mov" "$clips/Colour wheel.avi" "$work/Videos/"
-cp "$clips/Test pattern.avi" "$clips/Gradients.mpg" "$work/Videos/Patterns/"
+cp "$clips/Mandelbrot.mov" "$clips/Colour wheel.avi" "$clips/Test pattern.avi" \
+  "$clips/Gradients.mpg" "$work/Videos/"
 cp "$clips/Tone.mp3" "$work/Videos/Music/"
 patterns='*.AVI;*.MOV;*.QT;*.MPG;*.MP3;*.RA;*.RM;*.RMM'
 pid=
@@ -37,7 +37,7 @@ settings() { # DRIVE CLIP...: the settings file beside the program
 }
 
 start() {
-  "$saver" "$@" 2>/dev/null &
+  (cd "$work" && exec "$saver" "$@" 2>/dev/null) &
   pid=$!
 }
 
@@ -50,7 +50,7 @@ stop() {
 window() {
   local found
   for ((i = 0; i < 200; i++)); do
-    found=$(xdotool search --onlyvisible --pid "$pid" --name "^$1\$" 2>/dev/null | head -1) || true
+    found=$(xdotool search --all --onlyvisible --pid "$pid" --name "^$1\$" 2>/dev/null | head -1) || true
     [[ -n $found ]] && { echo "$found"; return; }
     sleep 0.1
   done
@@ -76,12 +76,13 @@ geometry() {
   echo "$X $Y $WIDTH $HEIGHT"
 }
 
-# NAME X Y WIDTH HEIGHT [SCALED WIDTH]: that part of the screen as docs/NAME.png.
+# NAME X Y WIDTH HEIGHT [SCALED WIDTH]: that part of the screen as docs/NAME.png,
+# in 256 colours to keep the file small.
 grab() {
-  local scale=()
-  [[ -n ${6:-} ]] && scale=(-vf "scale=$6:-1:flags=lanczos")
-  ffmpeg -nostdin -loglevel error -y -f x11grab -video_size "$4x$5" -i "$DISPLAY+$2,$3" \
-    -frames:v 1 "${scale[@]}" -compression_level 9 -pred mixed "$docs/$1.png"
+  local filters="split[a][b];[a]palettegen=max_colors=256[p];[b][p]paletteuse=dither=none"
+  [[ -n ${6:-} ]] && filters="scale=$6:-1:flags=lanczos,$filters"
+  ffmpeg -nostdin -loglevel error -y -f x11grab -draw_mouse 0 -video_size "$4x$5" \
+    -i "$DISPLAY+$2,$3" -frames:v 1 -vf "$filters" -compression_level 9 -pred mixed "$docs/$1.png"
   echo "screenshots: docs/$1.png"
 }
 
@@ -93,8 +94,8 @@ grab_window() {
 }
 
 videos=$work/Videos
-play_list=("$videos/Mandelbrot.mov" "$videos/Colour wheel.avi" "$videos/Patterns/Test pattern.avi"
-  "$videos/Patterns/Gradients.mpg" "$videos/Music/Tone.mp3")
+play_list=("$videos/Mandelbrot.mov" "$videos/Colour wheel.avi" "$videos/Test pattern.avi"
+  "$videos/Gradients.mpg" "$videos/Music/Tone.mp3")
 printf 'C: %s\nD: %s\n' "$work" "$videos" >"$XDG_CONFIG_HOME/reelvista/drives"
 
 # The settings dialog with a play list.
@@ -117,24 +118,39 @@ right=$((x + w > sx + sw ? x + w : sx + sw)) bottom=$((y + h > sy + sh ? y + h :
 grab search "$left" "$top" $((right - left)) $((bottom - top))
 stop
 
-# The scan window, while the saver walks a large drive before it plays.
-mkdir -p "$work/Disc"
+# The scan window, shown while the saver walks the drive before it plays:
+# a large drive, the screen recorded meanwhile, and the frame that shows the
+# most of the window cut to what is not black (the rest of the screen is).
+mkdir -p "$work/Disc" "$work/frames"
 for folder in {1..300}; do
   mkdir -p "$work/Disc/$folder"
   touch "$work/Disc/$folder/"{1..100}.txt
 done
 printf 'C: %s\nD: %s\n' "$work" "$work/Disc" >"$XDG_CONFIG_HOME/reelvista/drives"
 settings "D:"
+ffmpeg -nostdin -loglevel error -y -f x11grab -draw_mouse 0 -framerate 20 -video_size "$screen" \
+  -i "$DISPLAY" -t 8 "$work/frames/%03d.png" &
+recorder=$!
+sleep 0.5
 start /S
-for ((i = 0; i < 200; i++)); do
-  scan=$(xdotool search --onlyvisible --pid "$pid" --name '^$' 2>/dev/null | head -1) || true
-  [[ -n $scan ]] && break
-  sleep 0.05
-done
-[[ -n $scan ]] || { echo "screenshots: no scan window" >&2; exit 1; }
-grab_window scan "$scan" 12
+wait "$recorder"
 stop
-rm -rf "$work/Disc"
+frame=$(ls -S "$work"/frames/*.png | head -1)
+# WIDTH HEIGHT LEFT TOP of the pixels that are not black.
+box=$(ffmpeg -nostdin -loglevel error -i "$frame" -f rawvideo -pix_fmt gray - |
+  od -An -v -tu1 -w"${screen%x*}" | awk '
+    { for (i = 1; i <= NF; i++) if ($i > 0) {
+        if (!seen || i < left) left = i
+        if (i > right) right = i
+        if (!seen) top = NR
+        bottom = NR; seen = 1 } }
+    END { if (seen) print right - left + 1, bottom - top + 1, left - 1, top - 1 }')
+read -r w h x y <<<"$box"
+((w > 100 && h > 40)) || { echo "screenshots: the scan window was not seen" >&2; exit 1; }
+ffmpeg -nostdin -loglevel error -y -i "$frame" -vf "crop=$w:$h:$x:$y" -compression_level 9 \
+  -pred mixed "$docs/scan.png"
+echo "screenshots: docs/scan.png"
+rm -rf "$work/Disc" "$work/frames"
 
 # The saver playing, the whole screen made smaller.
 settings "" "$videos/Mandelbrot.mov"

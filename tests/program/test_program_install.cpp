@@ -8,25 +8,27 @@
 #include <QDirIterator>
 #include <QProcess>
 #include <QThread>
-#include <map>
+#include <set>
+#include <string>
 
 #include "support/program_run.h"
 #include "support/temp_folder.h"
 
 namespace {
 
-using Tree = std::map<QString, QByteArray>;
-
-// Every file and folder below the root, with the bytes of the files.
-Tree tree(const QString& root) {
-  Tree found;
+// Every file and folder below the root, one line each, sorted: a folder's
+// path ends with a slash, a file's is followed by its bytes.
+std::set<std::string> tree(const QString& root) {
+  std::set<std::string> found;
   QDirIterator walk(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
   while (walk.hasNext()) {
     const QString path = walk.next();
+    const std::string name = QDir(root).relativeFilePath(path).toStdString();
     QFile file(path);
-    found[QDir(root).relativeFilePath(path)] =
-        walk.fileInfo().isDir() ? "(folder)" : (file.open(QIODevice::ReadOnly), file.readAll());
+    found.insert(walk.fileInfo().isDir()
+                     ? name + "/"
+                     : name + " " + (file.open(QIODevice::ReadOnly), file.readAll().toStdString()));
   }
   return found;
 }
@@ -92,7 +94,7 @@ TEST_F(ProgramInstall, InstallRunSaveReinstallAndUninstall) {
   // What the user had before: a command of their own and a setting.
   home_.write(".local/bin/mine", "#!/bin/sh\n");
   home_.write(".config/mine.conf", "mine\n");
-  const Tree before = tree(home_.path());
+  const std::set<std::string> before = tree(home_.path());
 
   ASSERT_EQ(x({"install", "--autostart"}), 0);
   EXPECT_TRUE(home_.read(".local/share/applications/reelvista-settings.desktop")
@@ -111,8 +113,8 @@ TEST_F(ProgramInstall, InstallRunSaveReinstallAndUninstall) {
   EXPECT_EQ(home_.read(settings), mine) << "installing again keeps the settings";
 
   ASSERT_EQ(x({"uninstall"}), 0);
-  Tree expected = before;
-  expected[".local/lib"] = expected[".local/lib/reelvista"] = "(folder)";
-  expected[settings] = mine;
+  std::set<std::string> expected = before;
+  expected.insert(
+      {".local/lib/", ".local/lib/reelvista/", settings.toStdString() + " " + mine.toStdString()});
   EXPECT_EQ(tree(home_.path()), expected);
 }
