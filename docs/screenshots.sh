@@ -82,7 +82,9 @@ grab() {
   local filters="split[a][b];[a]palettegen=max_colors=256[p];[b][p]paletteuse=dither=none"
   [[ -n ${6:-} ]] && filters="scale=$6:-1:flags=lanczos,$filters"
   ffmpeg -nostdin -loglevel error -y -f x11grab -draw_mouse 0 -video_size "$4x$5" \
-    -i "$DISPLAY+$2,$3" -frames:v 1 -vf "$filters" -compression_level 9 -pred mixed "$docs/$1.png"
+    -i "$DISPLAY+$2,$3" -frames:v 1 "$work/grab.png"
+  ffmpeg -nostdin -loglevel error -y -i "$work/grab.png" -vf "$filters" -compression_level 9 \
+    -pred mixed "$docs/$1.png"
   echo "screenshots: docs/$1.png"
 }
 
