@@ -82,9 +82,15 @@ XDG_RUNTIME_DIR=$runtime xvfb-run -a -s "-screen 0 1280x720x24 -nolisten tcp" ba
   kill -TERM "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true' demo "$out" "${saver[@]}"
 
-for at in 1 4 7; do
-  ffmpeg -nostdin -loglevel error -y -ss "$at.5" -i "$out/demo.mp4" -frames:v 1 \
-    -vf scale=640:-2 "$out/demo-$at.png"
+# A frame a second; of each third of the recording the frame with the most
+# in it (not the black screen of the sound file) is kept.
+frames=$(mktemp -d)
+ffmpeg -nostdin -loglevel error -y -i "$out/demo.mp4" -vf fps=1,scale=640:-2 "$frames/%02d.png"
+shot=0
+for third in "0[123]" "0[456]" "0[789]"; do
+  frame=$(ls -S "$frames"/$third.png 2>/dev/null | head -1) || true
+  [[ -n $frame ]] && mv "$frame" "$out/demo-$((++shot)).png"
 done
+rm -rf "$frames"
 echo "x: recorded $out/demo.mp4; screenshots: $(echo "$out"/demo-*.png)"
 echo "x: the demo's clips, play list and program are in $demo/"
