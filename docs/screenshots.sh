@@ -137,6 +137,7 @@ sleep 0.5
 start /S
 wait "$recorder"
 stop
+# shellcheck disable=SC2012 # the names are ffmpeg's, ls sorts them by size
 frame=$(ls -S "$work"/frames/*.png | head -1)
 # WIDTH HEIGHT LEFT TOP of the pixels that are not black.
 box=$(ffmpeg -nostdin -loglevel error -i "$frame" -f rawvideo -pix_fmt gray - |

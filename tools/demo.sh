@@ -66,6 +66,7 @@ echo "x: no display here; playing the demo under Xvfb for ten seconds."
 runtime=$(mktemp -d)
 trap 'rm -rf "$runtime"' EXIT
 rm -f "$out"/demo-*.png
+# shellcheck disable=SC2016 # the script's variables are its own
 XDG_RUNTIME_DIR=$runtime xvfb-run -a -s "-screen 0 1280x720x24 -nolisten tcp" bash -c '
   out=$1
   shift
@@ -88,6 +89,7 @@ frames=$(mktemp -d)
 ffmpeg -nostdin -loglevel error -y -i "$out/demo.mp4" -vf fps=1,scale=640:-2 "$frames/%02d.png"
 shot=0
 for third in "0[123]" "0[456]" "0[789]"; do
+  # shellcheck disable=SC2012,SC2086 # the pattern is meant; the names are ffmpeg's
   frame=$(ls -S "$frames"/$third.png 2>/dev/null | head -1) || true
   [[ -n $frame ]] && mv "$frame" "$out/demo-$((++shot)).png"
 done
