@@ -65,6 +65,8 @@ entry() {
 
 install_for_user() {
   local program=$1 with_autostart=${2:-}
+  [[ -z $with_autostart || $with_autostart == --autostart ]] ||
+    { echo "usage: ./x install [--autostart]" >&2; exit 2; }
   [[ -x $program ]] || { echo "x: no program at $program" >&2; exit 1; }
   folder "$lib"
   folder "$bin"
