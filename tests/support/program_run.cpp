@@ -22,6 +22,26 @@ QString runTool(const QString& tool, const QStringList& arguments) {
   return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
 }
 
+// The process and its children: in saver mode the windows belong to the
+// saver, which the guard (the process started) runs as its child.
+QStringList processFamily(qint64 pid) {
+  QStringList family{QString::number(pid)};
+  QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
+  if (children.open(QIODevice::ReadOnly))
+    family += QString::fromLatin1(children.readAll()).split(' ', Qt::SkipEmptyParts);
+  return family;
+}
+
+QString searchWindows(qint64 pid, const QString& title) {
+  for (const QString& member : processFamily(pid)) {
+    const QString found = ProgramRun::xdotool(
+        {"search", "--all", "--onlyvisible", "--pid", member, "--name", "^" + title + "$"});
+    if (!found.isEmpty())
+      return found;
+  }
+  return {};
+}
+
 }  // namespace
 
 bool haveDisplay() {
@@ -46,6 +66,11 @@ ProgramRun::~ProgramRun() {
     process_->kill();
     process_->waitForFinished(5000);
   }
+}
+
+qint64 ProgramRun::saverProcessId() const {
+  const QStringList family = processFamily(processId());
+  return family.size() > 1 ? family[1].toLongLong() : 0;
 }
 
 QString ProgramRun::configFolder() const {
@@ -103,10 +128,8 @@ QString ProgramRun::standardError() {
 
 QString ProgramRun::waitForWindow(const QString& title, int milliseconds) {
   const QDeadlineTimer deadline(milliseconds);
-  const QString pid = QString::number(process_->processId());
   while (!deadline.hasExpired()) {
-    const QString found =
-        xdotool({"search", "--all", "--onlyvisible", "--pid", pid, "--name", "^" + title + "$"});
+    const QString found = searchWindows(process_->processId(), title);
     if (!found.isEmpty())
       return found.split('\n').first();
     QThread::msleep(100);
@@ -116,13 +139,11 @@ QString ProgramRun::waitForWindow(const QString& title, int milliseconds) {
 
 bool ProgramRun::waitForNoWindow(const QString& title, int milliseconds) {
   const QDeadlineTimer deadline(milliseconds);
-  const QString pid = QString::number(process_->processId());
   // A search that meets a window being destroyed fails and finds nothing, so
   // the window counts as gone only when two searches in a row find nothing.
   int misses = 0;
   while (true) {
-    const QString found =
-        xdotool({"search", "--all", "--onlyvisible", "--pid", pid, "--name", "^" + title + "$"});
+    const QString found = searchWindows(process_->processId(), title);
     misses = found.isEmpty() ? misses + 1 : 0;
     if (misses == 2)
       return true;
