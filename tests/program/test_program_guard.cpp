@@ -9,6 +9,9 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QThread>
 #include <atomic>
 #include <chrono>
@@ -22,6 +25,7 @@
 #include "platform/lock/pam_check.h"
 #include "support/media.h"
 #include "support/program_run.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -138,6 +142,75 @@ bool waitUntil(const std::function<bool()>& done, int milliseconds) {
   return true;
 }
 
+// An X server of its own with RandR monitors, which Xvfb does not keep:
+// Xorg with the dummy driver (run as root), a screen 1920 wide holding
+// monitors L (0 to 640) and R (640 to 1280); 1280 to 1920 is on none yet.
+class DummyXorg {
+ public:
+  static QString unavailable() {
+    if (::geteuid() != 0)
+      return "Xorg runs only as root here";
+    if (QStandardPaths::findExecutable("Xorg").isEmpty() ||
+        !QFile::exists("/usr/lib/xorg/modules/drivers/dummy_drv.so"))
+      return "needs Xorg with the dummy driver (./x setup installs them)";
+    return {};
+  }
+
+  DummyXorg() : previousDisplay_(qgetenv("DISPLAY")) {
+    folder_.write("xorg.conf",
+                  "Section \"Device\"\n Identifier \"dummy\"\n Driver \"dummy\"\n"
+                  " VideoRam 32768\nEndSection\n"
+                  "Section \"Monitor\"\n Identifier \"monitor\"\n HorizSync 5.0-100.0\n"
+                  " VertRefresh 5.0-200.0\n"
+                  " Modeline \"1280x480\" 40.0 1280 1300 1400 1500 480 490 495 500\nEndSection\n"
+                  "Section \"Screen\"\n Identifier \"screen\"\n Device \"dummy\"\n"
+                  " Monitor \"monitor\"\n DefaultDepth 24\n SubSection \"Display\"\n"
+                  "  Depth 24\n  Modes \"1280x480\"\n  Virtual 1920 480\n EndSubSection\n"
+                  "EndSection\n");
+    int number = 60;
+    while (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)) ||
+           QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
+      ++number;
+    display_ = QStringLiteral(":%1").arg(number);
+    server_.start("Xorg", {display_, "-config", folder_ / "xorg.conf", "-noreset", "-nolisten",
+                           "tcp", "-logfile", folder_ / "xorg.log"});
+    qputenv("DISPLAY", display_.toUtf8());
+    const bool up = waitUntil(
+        [] {
+          xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+          const bool connected = !xcb_connection_has_error(connection);
+          xcb_disconnect(connection);
+          return connected;
+        },
+        30000);
+    if (!up)
+      throw std::runtime_error("Xorg did not start: " + folder_.read("xorg.log").toStdString());
+    xrandr({"--fb", "1920x480"});
+    xrandr({"--setmonitor", "L", "640/169x480/127+0+0", "DUMMY0"});
+    xrandr({"--setmonitor", "R", "640/169x480/127+640+0", "none"});
+  }
+  ~DummyXorg() {
+    server_.terminate();
+    if (!server_.waitForFinished(10000))
+      server_.kill();
+    server_.waitForFinished(5000);
+    qputenv("DISPLAY", previousDisplay_);
+  }
+
+  QString display() const { return display_; }
+  static void xrandr(const QStringList& arguments) {
+    QProcess tool;
+    tool.start("xrandr", arguments);
+    tool.waitForFinished(20000);
+  }
+
+ private:
+  TempFolder folder_;
+  QByteArray previousDisplay_;
+  QString display_;
+  QProcess server_;
+};
+
 class ProgramGuard : public testing::Test {
  protected:
   void SetUp() override {
@@ -181,6 +254,33 @@ class ProgramGuard : public testing::Test {
     ProgramRun::xdotool({"type", "--delay", "20", kPassword});
     ProgramRun::xdotool({"key", "Return"});
     EXPECT_EQ(saver.waitForExit(15000), 0);
+  }
+
+  // The desktop on the second monitor, and then on a third one plugged in
+  // while the saver plays, is black.
+  void checkEveryMonitorIsBlack(bool locked) {
+    if (const QString why = DummyXorg::unavailable(); !why.isEmpty())
+      GTEST_SKIP() << why.toStdString();
+    DummyXorg xorg;
+    saver.setEnvironment("DISPLAY", xorg.display());
+    if (locked) {
+      ASSERT_NO_FATAL_FAILURE(requirePassword());
+    }
+    const DesktopWindow second(800, 140, 200);
+    const DesktopWindow third(1500, 140, 200);
+    ASSERT_TRUE(second.inView() && third.inView());
+    ASSERT_NO_FATAL_FAILURE(startSaver(locked));
+    EXPECT_TRUE(second.waitForView(false, 10000)) << "the second monitor turns black";
+    EXPECT_TRUE(third.inView()) << "on no monitor yet";
+    DummyXorg::xrandr({"--setmonitor", "T", "640/169x480/127+1280+0", "none"});
+    EXPECT_TRUE(third.waitForView(false, 10000)) << "a monitor plugged in turns black";
+    if (locked) {
+      endWithThePassword();
+    } else {
+      ProgramRun::xdotool({"key", "x"});
+      EXPECT_EQ(saver.waitForExit(10000), 0);
+    }
+    EXPECT_TRUE(second.waitForView(true, 5000));
   }
 
   const PamMatrix pam{platform::currentUserName() + ":" + kPassword.toUtf8() + ":reelvista\n"};
@@ -266,4 +366,12 @@ TEST_F(ProgramGuard, TheIdleDaemonsSleepLockAndTerminationSignalAreKept) {
   EXPECT_EQ(saver.waitForExit(10000), 0);
   EXPECT_NE(::kill(static_cast<pid_t>(child), 0), 0) << "the saver is gone too";
   EXPECT_TRUE(keyboardFree());
+}
+
+TEST_F(ProgramGuard, EveryMonitorIsBlackWhileItPlays) {
+  checkEveryMonitorIsBlack(false);
+}
+
+TEST_F(ProgramGuard, EveryMonitorIsBlackWhileItIsLocked) {
+  checkEveryMonitorIsBlack(true);
 }
