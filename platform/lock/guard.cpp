@@ -117,6 +117,9 @@ class Guard {
   bool xFailed_ = false;
 };
 
+// The saver is not made to die with the guard: a guard killed outright then
+// leaves the saver holding the screen and the grab on its own, where dying
+// with it would open a locked screen.
 bool Guard::startSaver() {
   int ends[2];
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
