@@ -72,18 +72,29 @@ xcb_window_t MonitorCovers::makeCover(const Area& area) {
   return window;
 }
 
+// A window manager may have put the playback window into a frame of its
+// own; the covers go under the frame, the child of the root.
+xcb_window_t MonitorCovers::topLevel(xcb_window_t window) const {
+  for (int depth = 0; depth < 8; ++depth) {
+    const auto tree =
+        own(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, window), nullptr));
+    if (!tree || tree->parent == XCB_NONE || tree->parent == screen_->root)
+      return window;
+    window = tree->parent;
+  }
+  return window;
+}
+
 void MonitorCovers::coverUnder(xcb_window_t playback) {
-  playback_ = playback;
+  playback_ = topLevel(playback);
   active_ = true;
   follow();
-  restack();
 }
 
 void MonitorCovers::raise() {
   playback_ = XCB_NONE;
   active_ = true;
   follow();
-  restack();
 }
 
 // New covers are made and stacked before they are mapped and before old
@@ -110,10 +121,9 @@ void MonitorCovers::follow() {
     }
   }
   covers_ = std::move(kept);
-  if (!added.empty())
-    restack();
-  for (const xcb_window_t window : added)
-    xcb_map_window(connection_, window);
+  // Stacked again at every look: a window another program raised over a
+  // monitor goes under its cover again.
+  restack();
   for (const xcb_window_t window : gone)
     xcb_destroy_window(connection_, window);
   xcb_flush(connection_);

@@ -44,6 +44,7 @@ class MonitorCovers {
   std::vector<Area> monitors() const;
   xcb_window_t makeCover(const Area& area);
   void restack();
+  xcb_window_t topLevel(xcb_window_t window) const;
 
   xcb_connection_t* connection_;
   xcb_screen_t* screen_;

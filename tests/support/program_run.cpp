@@ -1,5 +1,7 @@
 #include "support/program_run.h"
 
+#include <signal.h>
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -63,7 +65,11 @@ ProgramRun::ProgramRun() : environment_(QProcessEnvironment::systemEnvironment()
 
 ProgramRun::~ProgramRun() {
   if (process_ && process_->state() != QProcess::NotRunning) {
+    // The saver outlives a guard killed outright, by design: end it too.
+    const qint64 saver = saverProcessId();
     process_->kill();
+    if (saver > 0)
+      ::kill(static_cast<pid_t>(saver), SIGKILL);
     process_->waitForFinished(5000);
   }
 }
