@@ -104,10 +104,15 @@ class Watch {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
           }
         }) {}
+  ~Watch() { stop(); }
+  Watch(const Watch&) = delete;
+  Watch& operator=(const Watch&) = delete;
+
   // The number of looks, and of those that saw the desktop.
   std::pair<int, int> stop() {
     stop_ = true;
-    thread_.join();
+    if (thread_.joinable())
+      thread_.join();
     return {looks_, seen_};
   }
 
