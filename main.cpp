@@ -2,10 +2,17 @@
 #include <clocale>
 
 #include "platform/desktop_platform.h"
+#include "platform/lock/guard.h"
 #include "program_windows.h"
 #include "startup/startup.h"
 
 int main(int argc, char** argv) {
+  // In saver mode a small guard without Qt runs first, and runs this
+  // program again as the saver.
+  if (platform::becomesGuard(
+          isSaverMode(platform::DesktopProcess(argc, argv).commandLine().toUpper())))
+    return platform::runGuard(argv);
+
   QApplication application(argc, argv);
   // libmpv refuses to start under any other numeric locale.
   std::setlocale(LC_NUMERIC, "C");

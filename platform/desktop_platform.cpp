@@ -16,6 +16,7 @@ Platform makeDesktopPlatform(int argc, char** argv) {
   platform.inputGrab = std::make_unique<WindowSystemInputGrab>();
   platform.passwordPrompt =
       std::make_unique<DialogPasswordPrompt>(*platform.inputGrab, pamPasswordCheck());
+  platform.guard = std::make_unique<DescriptorGuardLink>();
   platform.makePlayer = [](QWidget* parent) -> Player* { return new MpvPlayer(parent); };
   return platform;
 }

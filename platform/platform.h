@@ -6,6 +6,7 @@
 #include "platform/desktop.h"
 #include "platform/file_dialog.h"
 #include "platform/files/drive_table.h"
+#include "platform/lock/guard_link.h"
 #include "platform/lock/input_grab.h"
 #include "platform/lock/password_change.h"
 #include "platform/lock/password_prompt.h"
@@ -33,6 +34,9 @@ struct Platform {
   std::unique_ptr<UserRegistry> userRegistry;
   std::unique_ptr<InputGrab> inputGrab;
   std::unique_ptr<PasswordPrompt> passwordPrompt;
+  // In saver mode, the line to the guard process that keeps a locked
+  // screen covered whatever happens to the saver.
+  std::unique_ptr<GuardLink> guard;
   // Makes the media player control inside the given window.
   std::function<Player*(QWidget* parent)> makePlayer;
 };

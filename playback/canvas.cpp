@@ -212,6 +212,7 @@ void Canvas::screenCovered() {
     return;
   covered_ = true;
   coverDeadline_->stop();
+  program_.platform.guard->covered(static_cast<std::uint32_t>(winId()));
   platform::releaseSleepLock();
   lockInputWhilePasswordRequired(program_, *this);
 }

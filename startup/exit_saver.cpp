@@ -1,5 +1,6 @@
 #include "startup/exit_saver.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
@@ -13,6 +14,7 @@ namespace {
 // The window system may be slow to grant the first grab; past this the saver
 // gives up rather than pretend to lock the screen.
 constexpr int kGrabDeadlineMs = 10000;
+constexpr int kGrabWatchMs = 50;
 
 const QString kDesktopKey = QStringLiteral("Control Panel\\Desktop");
 const QString kUsePasswordValue = QStringLiteral("ScreenSaveUsePassword");
@@ -42,6 +44,7 @@ void ExitSaver(Program& program, platform::Player& player, QWidget& canvas) {
       desktop.letEventsRun();
     } while (desktop.showCursor(true) < 0);
     desktop.letEventsRun();
+    platform.guard->unlocked();
     platform.process->endAtOnce(0);
   }
 
@@ -55,12 +58,27 @@ void lockInputWhilePasswordRequired(Program& program, QWidget& canvas) {
   if (!passwordRequired(platform))
     return;
   platform.inputGrab->hold(canvas);
-  QTimer::singleShot(kGrabDeadlineMs, &canvas, [&platform, &canvas] {
-    if (platform.inputGrab->hasHeld(canvas))
+  // The guard is told once the grab holds: from then on it keeps the screen
+  // locked should the saver end any other way than through the password.
+  auto* watch = new QTimer(&canvas);
+  watch->setInterval(kGrabWatchMs);
+  QElapsedTimer since;
+  since.start();
+  const auto check = [&platform, &canvas, watch, since] {
+    if (platform.inputGrab->hasHeld(canvas)) {
+      watch->deleteLater();
+      watch->stop();
+      platform.guard->locked();
+      return;
+    }
+    if (since.elapsed() < kGrabDeadlineMs)
       return;
     std::fprintf(stderr,
                  "Reelvista: the keyboard and the pointer could not be taken, so the screen "
                  "cannot be locked; the saver ends.\n");
     platform.process->endAtOnce(1);
-  });
+  };
+  QObject::connect(watch, &QTimer::timeout, &canvas, check);
+  watch->start();
+  check();
 }

@@ -68,6 +68,12 @@ long long ownerWindowAfterSwitch(const QString& upperCommandLine) {
   return owner;
 }
 
+bool isSaverMode(const QString& upperCommandLine) {
+  return !upperCommandLine.contains(QStringLiteral("/A")) &&
+         !upperCommandLine.contains(QStringLiteral("/P")) &&
+         upperCommandLine.contains(QStringLiteral("/S"));
+}
+
 void StartUp(Program& program) {
   platform::Platform& desktop = program.platform;
   SharedState& state = program.state;
@@ -86,11 +92,17 @@ void StartUp(Program& program) {
   state.setDefaults();
   const QString path = settingsFilePath(desktop.process->executableFolder());
 
-  const bool saverMode = command.contains(QStringLiteral("/S"));
+  const bool saverMode = isSaverMode(command);
   try {
     const SettingsReadReport report = readSettingsFile(path, state);
     if (saverMode) {
       reportEntriesLeftOut(program, report, true);
+      // The guard asks for this after the saver failed again and again:
+      // the black window and the password prompt are all that is left.
+      if (desktop.guard->playNothing()) {
+        state.PlayCount = 0;
+        state.NoDriveScan = true;
+      }
       openSaver(program);
       return;
     }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "platform/lock/guard_link.h"
 #include "platform/lock/input_grab.h"
 #include "platform/lock/password_prompt.h"
 #include "platform/lock/user_registry.h"
@@ -46,6 +47,18 @@ class ScriptedInputGrab final : public InputGrab {
   void hold(QWidget& window) override;
   void release(QWidget& window) override;
   bool hasHeld(const QWidget& window) const override;
+};
+
+// The line to the guard: records "covered <id>", "locked" and "unlocked".
+class ScriptedGuardLink final : public GuardLink {
+ public:
+  QStringList sent;
+  bool nothingToPlay = false;
+
+  void covered(std::uint32_t window) override { sent << QStringLiteral("covered %1").arg(window); }
+  void locked() override { sent << QStringLiteral("locked"); }
+  void unlocked() override { sent << QStringLiteral("unlocked"); }
+  bool playNothing() const override { return nothingToPlay; }
 };
 
 }  // namespace platform::scripted

@@ -57,7 +57,8 @@ ScriptedPlatform::ScriptedPlatform()
       drives(install<ScriptedDriveTable>(platform.drives)),
       userRegistry(install<ScriptedUserRegistry>(platform.userRegistry)),
       inputGrab(install<ScriptedInputGrab>(platform.inputGrab)),
-      passwordPrompt(install<ScriptedPasswordPrompt>(platform.passwordPrompt)) {
+      passwordPrompt(install<ScriptedPasswordPrompt>(platform.passwordPrompt)),
+      guard(install<ScriptedGuardLink>(platform.guard)) {
   platform.makePlayer = [this](QWidget* parent) -> Player* {
     player = new ScriptedPlayer(parent);
     return player;

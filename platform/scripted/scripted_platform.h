@@ -102,6 +102,7 @@ struct ScriptedPlatform {
   ScriptedUserRegistry& userRegistry;
   ScriptedInputGrab& inputGrab;
   ScriptedPasswordPrompt& passwordPrompt;
+  ScriptedGuardLink& guard;
   // The player the program made last (each playback window makes one).
   QPointer<ScriptedPlayer> player;
 };

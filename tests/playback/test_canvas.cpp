@@ -230,6 +230,8 @@ TEST(Canvas, ShownItActivatesItselfFullScreenAndLetsTheSleepLockGo) {
   char byte;
   EXPECT_EQ(::read(lock[0], &byte, 1), 0) << "the write end is closed";
   EXPECT_FALSE(qEnvironmentVariableIsSet("XSS_SLEEP_LOCK_FD"));
+  EXPECT_EQ(saver.desktop.guard.sent,
+            QStringList{QStringLiteral("covered %1").arg(saver.canvas.winId())});
   ::close(lock[0]);
   saver.canvas.hide();
   EXPECT_EQ(saver.exits, 0) << "the window going away is no sign of the user";

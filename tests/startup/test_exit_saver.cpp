@@ -157,3 +157,32 @@ TEST(ExitSaver, TheInputIsLockedOnlyWhileAPasswordIsRequired) {
   lockInputWhilePasswordRequired(locked.program, locked.canvas);
   EXPECT_EQ(locked.desktop.inputGrab.calls, QStringList{"hold canvas"});
 }
+
+// The guard keeps a locked screen covered until it hears "unlocked", so only
+// a passed or absent check may say it, and only as the program ends.
+TEST(ExitSaver, TheGuardHearsUnlockedOnlyAsThePassedSaverEnds) {
+  for (const bool required : {false, true}) {
+    Saver saver;
+    if (required)
+      saver.desktop.userRegistry.requirePassword();
+    QStringList sentBeforeTheEnd = {"not run"};
+    saver.desktop.desktop.onLetEventsRun = [&] { sentBeforeTheEnd = saver.desktop.guard.sent; };
+    saver.desktop.passwordPrompt.passes = false;
+    if (required) {
+      EXPECT_FALSE(saver.key());
+      EXPECT_TRUE(saver.desktop.guard.sent.isEmpty()) << "a refused password says nothing";
+    }
+    saver.desktop.passwordPrompt.passes = true;
+    EXPECT_TRUE(saver.key());
+    EXPECT_TRUE(sentBeforeTheEnd.isEmpty()) << required;
+    EXPECT_EQ(saver.desktop.guard.sent, QStringList{"unlocked"}) << required;
+  }
+
+  Saver locked;
+  locked.desktop.userRegistry.requirePassword();
+  lockInputWhilePasswordRequired(locked.program, locked.canvas);
+  EXPECT_EQ(locked.desktop.guard.sent, QStringList{"locked"}) << "once the grab holds";
+  Saver open;
+  lockInputWhilePasswordRequired(open.program, open.canvas);
+  EXPECT_TRUE(open.desktop.guard.sent.isEmpty());
+}

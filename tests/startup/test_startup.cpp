@@ -160,3 +160,20 @@ TEST(StartUp, MoreThanAThousandEntriesStillStartsAndSaysSoInTheSettings) {
   EXPECT_TRUE(settingsMode.desktop.messages.shown[0].text.contains("3 more"));
   EXPECT_EQ(settingsMode.desktop.messages.shown[0].title, "SCRNSAVE: Reelvista screensaver");
 }
+
+// The guard runs ahead of StartUp in saver mode only, so both read the
+// command line the same way.
+TEST(StartUp, SaverModeIsDecidedAsTheDispatchDoes) {
+  for (const char* saver : {"/S", "/S /X", "-/S"})
+    EXPECT_TRUE(isSaverMode(saver)) << saver;
+  for (const char* other : {"", "/C", "/A /S", "/S /P 12", "S"})
+    EXPECT_FALSE(isSaverMode(other)) << other;
+}
+
+TEST(StartUp, ASaverThatFailedAgainAndAgainPlaysNothingAndSkipsTheScan) {
+  Start start("/S", kSaverWithScan);
+  start.desktop.guard.nothingToPlay = true;
+  EXPECT_FALSE(start.run());
+  EXPECT_EQ(start.shownWindows(), QStringList({"Canvas"}));
+  EXPECT_EQ(start.program.state.PlayCount, 0);
+}

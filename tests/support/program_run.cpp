@@ -1,5 +1,7 @@
 #include "support/program_run.h"
 
+#include <signal.h>
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -20,6 +22,26 @@ QString runTool(const QString& tool, const QStringList& arguments) {
   process.start(tool, arguments);
   process.waitForFinished(20000);
   return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+// The process and its children: in saver mode the windows belong to the
+// saver, which the guard (the process started) runs as its child.
+QStringList processFamily(qint64 pid) {
+  QStringList family{QString::number(pid)};
+  QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
+  if (children.open(QIODevice::ReadOnly))
+    family += QString::fromLatin1(children.readAll()).split(' ', Qt::SkipEmptyParts);
+  return family;
+}
+
+QString searchWindows(qint64 pid, const QString& title) {
+  for (const QString& member : processFamily(pid)) {
+    const QString found = ProgramRun::xdotool(
+        {"search", "--all", "--onlyvisible", "--pid", member, "--name", "^" + title + "$"});
+    if (!found.isEmpty())
+      return found;
+  }
+  return {};
 }
 
 }  // namespace
@@ -43,9 +65,18 @@ ProgramRun::ProgramRun() : environment_(QProcessEnvironment::systemEnvironment()
 
 ProgramRun::~ProgramRun() {
   if (process_ && process_->state() != QProcess::NotRunning) {
+    // The saver outlives a guard killed outright, by design: end it too.
+    const qint64 saver = saverProcessId();
     process_->kill();
+    if (saver > 0)
+      ::kill(static_cast<pid_t>(saver), SIGKILL);
     process_->waitForFinished(5000);
   }
+}
+
+qint64 ProgramRun::saverProcessId() const {
+  const QStringList family = processFamily(processId());
+  return family.size() > 1 ? family[1].toLongLong() : 0;
 }
 
 QString ProgramRun::configFolder() const {
@@ -103,10 +134,8 @@ QString ProgramRun::standardError() {
 
 QString ProgramRun::waitForWindow(const QString& title, int milliseconds) {
   const QDeadlineTimer deadline(milliseconds);
-  const QString pid = QString::number(process_->processId());
   while (!deadline.hasExpired()) {
-    const QString found =
-        xdotool({"search", "--all", "--onlyvisible", "--pid", pid, "--name", "^" + title + "$"});
+    const QString found = searchWindows(process_->processId(), title);
     if (!found.isEmpty())
       return found.split('\n').first();
     QThread::msleep(100);
@@ -116,13 +145,11 @@ QString ProgramRun::waitForWindow(const QString& title, int milliseconds) {
 
 bool ProgramRun::waitForNoWindow(const QString& title, int milliseconds) {
   const QDeadlineTimer deadline(milliseconds);
-  const QString pid = QString::number(process_->processId());
   // A search that meets a window being destroyed fails and finds nothing, so
   // the window counts as gone only when two searches in a row find nothing.
   int misses = 0;
   while (true) {
-    const QString found =
-        xdotool({"search", "--all", "--onlyvisible", "--pid", pid, "--name", "^" + title + "$"});
+    const QString found = searchWindows(process_->processId(), title);
     misses = found.isEmpty() ? misses + 1 : 0;
     if (misses == 2)
       return true;

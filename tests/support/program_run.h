@@ -37,6 +37,9 @@ class ProgramRun {
   QString standardError();
   // The running program's process id (0 when not running).
   qint64 processId() const { return process_ ? process_->processId() : 0; }
+  // In saver mode: the saver, which the guard (the process started) runs;
+  // 0 while there is none.
+  qint64 saverProcessId() const;
   // The id of a shown window with this exact title, or empty after the time.
   QString waitForWindow(const QString& title, int milliseconds);
   // True once no shown window of the program has this exact title, false
