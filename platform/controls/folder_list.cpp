@@ -129,7 +129,7 @@ class FolderList::Model final : public QAbstractListModel {
     const int depth = std::min(row, above);
     const QString name =
         row < above ? lastName(list_.above_[row]) : list_.listing_->folders[row - above];
-    return QString(depth * 2, ' ') + name;
+    return QString(qsizetype{depth} * 2, ' ') + name;
   }
 
   void reset() {
