@@ -1,4 +1,4 @@
-// The libmpv player on real tiny files made with ffmpeg.
+// The player on the real mpv program and real tiny files made with ffmpeg.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -10,12 +10,12 @@
 #include <QMouseEvent>
 #include <functional>
 
-#include "platform/media/mpv_player.h"
+#include "platform/media/mpv_process_player.h"
 #include "support/media.h"
 #include "support/temp_folder.h"
 
 using platform::Dispid;
-using platform::MpvPlayer;
+using platform::MpvProcessPlayer;
 namespace play_state = platform::play_state;
 
 namespace {
@@ -29,12 +29,12 @@ bool waitUntil(const std::function<bool()>& condition, int milliseconds) {
 
 // A player with everything it reports written down.
 struct Watched {
-  explicit Watched(MpvPlayer::Picture picture = MpvPlayer::Picture::None)
+  explicit Watched(MpvProcessPlayer::Picture picture = MpvProcessPlayer::Picture::None)
       : player(nullptr, picture) {
     player.resize(64, 48);
-    QObject::connect(&player, &MpvPlayer::ReadyStateChange,
+    QObject::connect(&player, &MpvProcessPlayer::ReadyStateChange,
                      [this](int state) { readyStates.push_back(state); });
-    QObject::connect(&player, &MpvPlayer::PlayStateChange, [this](int from, int to) {
+    QObject::connect(&player, &MpvProcessPlayer::PlayStateChange, [this](int from, int to) {
       playStates.push_back({from, to});
     });
   }
@@ -61,14 +61,14 @@ struct Watched {
         milliseconds);
   }
 
-  MpvPlayer player;
+  MpvProcessPlayer player;
   std::vector<int> readyStates;
   std::vector<std::pair<int, int>> playStates;
 };
 
 }  // namespace
 
-TEST(MpvPlayer, EachKindOfFileReportsReadyAndItsPictureSize) {
+TEST(MpvProcessPlayer, EachKindOfFileReportsReadyAndItsPictureSize) {
   TempFolder folder;
   media::makeVideo(folder / "clip.mpg", {64, 48});
   media::makeVideo(folder / "clip.avi", {80, 60});
@@ -97,7 +97,7 @@ TEST(MpvPlayer, EachKindOfFileReportsReadyAndItsPictureSize) {
   }
 }
 
-TEST(MpvPlayer, PlaysToTheEndAsStoppedAndPausesOnlyOnAPause) {
+TEST(MpvProcessPlayer, PlaysToTheEndAsStoppedAndPausesOnlyOnAPause) {
   TempFolder folder;
   Watched watched;
   watched.open(media::makeVideo(folder / "short.mpg", {64, 48}, 0.5));
@@ -128,7 +128,7 @@ TEST(MpvPlayer, PlaysToTheEndAsStoppedAndPausesOnlyOnAPause) {
   EXPECT_EQ(watched.player.playState(), play_state::kStopped);
 }
 
-TEST(MpvPlayer, WhatIsNoMediaNeverGetsReady) {
+TEST(MpvProcessPlayer, WhatIsNoMediaNeverGetsReady) {
   TempFolder folder;
   folder.write("notes.mpg", "these are words, not pictures\n");
   folder.write("http:/x.avi", "");
@@ -145,7 +145,7 @@ TEST(MpvPlayer, WhatIsNoMediaNeverGetsReady) {
   EXPECT_TRUE(watched.ready());
 }
 
-TEST(MpvPlayer, DamagedFilesAndThingsThatAreNoFileNeitherStallNorPlayAnythingElse) {
+TEST(MpvProcessPlayer, DamagedFilesAndThingsThatAreNoFileNeitherStallNorPlayAnythingElse) {
   TempFolder folder;
   folder.write("empty.mpg", "");
   // A folder named like a clip, holding one: it is not a clip to play.
@@ -168,41 +168,4 @@ TEST(MpvPlayer, DamagedFilesAndThingsThatAreNoFileNeitherStallNorPlayAnythingEls
   ASSERT_TRUE(watched.ready());
   watched.play();
   EXPECT_TRUE(watched.reached(play_state::kPlaying, play_state::kStopped));
-}
-
-TEST(MpvPlayer, DrawsTheClipWithTheSoftwareRendererAndPassesInputOn) {
-  ASSERT_EQ(QGuiApplication::platformName(), "offscreen");
-  TempFolder folder;
-  Watched watched(MpvPlayer::Picture::Automatic);
-  watched.player.show();
-  watched.open(media::makeVideo(folder / "red.mpg", {64, 48}, 3, Qt::red));
-  ASSERT_TRUE(watched.ready());
-  watched.play();
-  ASSERT_TRUE(watched.reached(play_state::kStopped, play_state::kPlaying));
-  const bool red = waitUntil(
-      [&] {
-        const QColor middle = watched.player.softwareFrame().pixelColor(32, 24);
-        return middle.red() > 200 && middle.green() < 60 && middle.blue() < 60;
-      },
-      5000);
-  EXPECT_TRUE(red);
-
-  int keys = 0, buttons = 0, focusLosses = 0;
-  QObject::connect(&watched.player, &MpvPlayer::KeyDown, [&] { ++keys; });
-  QObject::connect(&watched.player, &MpvPlayer::MouseDown, [&] { ++buttons; });
-  QObject::connect(&watched.player, &MpvPlayer::LostFocus, [&] { ++focusLosses; });
-  QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
-  QCoreApplication::sendEvent(&watched.player, &key);
-  QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
-                    Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(&watched.player, &press);
-  QMouseEvent move(QEvent::MouseMove, QPointF(9, 9), QPointF(9, 9), Qt::NoButton, Qt::NoButton,
-                   Qt::NoModifier);
-  QCoreApplication::sendEvent(&watched.player, &move);
-  QFocusEvent focusOut(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
-  QCoreApplication::sendEvent(&watched.player, &focusOut);
-  EXPECT_EQ(keys, 1);
-  EXPECT_EQ(buttons, 1);
-  EXPECT_EQ(focusLosses, 1);
-  EXPECT_EQ(watched.player.playState(), play_state::kPlaying) << "input does not touch playback";
 }
