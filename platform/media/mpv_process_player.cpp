@@ -137,8 +137,9 @@ QStringList MpvProcessPlayer::arguments() {
     all << QStringLiteral("--vo=null");
   else
     all << QStringLiteral("--vo=gpu,x11") << QStringLiteral("--wid=%1").arg(winId());
-  if (qEnvironmentVariableIsSet("DEBUGMPVLOG"))
-    all << "--log-file=" + qEnvironmentVariable("DEBUGMPVLOG");
+  // For whoever looks into a player's trouble: mpv's own log.
+  if (qEnvironmentVariableIsSet("REELVISTA_PLAYER_LOG"))
+    all << "--log-file=" + qEnvironmentVariable("REELVISTA_PLAYER_LOG");
   return all;
 }
 

@@ -1,6 +1,8 @@
 // The player on the real mpv program and real tiny files made with ffmpeg.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -8,6 +10,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <csignal>
 #include <functional>
 
 #include "platform/media/mpv_process_player.h"
@@ -168,4 +171,85 @@ TEST(MpvProcessPlayer, DamagedFilesAndThingsThatAreNoFileNeitherStallNorPlayAnyt
   ASSERT_TRUE(watched.ready());
   watched.play();
   EXPECT_TRUE(watched.reached(play_state::kPlaying, play_state::kStopped));
+}
+
+namespace {
+
+bool processGone(qint64 pid) {
+  return waitUntil([pid] { return !QFile::exists(QStringLiteral("/proc/%1").arg(pid)); },
+                   MpvProcessPlayer::kAnswerMs + 5000);
+}
+
+}  // namespace
+
+TEST(MpvProcessPlayer, RunsApartAndIsReplacedWhenItDiesOrHangs) {
+  TempFolder folder;
+  const QString clip = media::makeVideo(folder / "clip.avi", {64, 48}, 30);
+  // A descriptor of ours, open across the start: mpv must not hold it.
+  QFile secret(folder.write("secret", "x"));
+  ASSERT_TRUE(secret.open(QIODevice::ReadOnly));
+  ASSERT_EQ(fcntl(secret.handle(), F_SETFD, 0), 0);
+  Watched watched;
+  const qint64 first = watched.player.playerProcessId();
+  ASSERT_GT(first, 0);
+  EXPECT_EQ(getpgid(static_cast<pid_t>(first)), first) << "a process group of its own";
+  const auto oomScore = [first] {
+    QFile oom(QStringLiteral("/proc/%1/oom_score_adj").arg(first));
+    return oom.open(QIODevice::ReadOnly) ? oom.readAll().trimmed() : QByteArray();
+  };
+  EXPECT_TRUE(waitUntil([&] { return oomScore() == "1000"; }, 5000)) << "the first to go";
+  for (const QFileInfo& fd : QDir(QStringLiteral("/proc/%1/fd").arg(first)).entryInfoList())
+    EXPECT_NE(fd.symLinkTarget(), secret.fileName());
+
+  // Killed or stopped while a clip plays: the clip has stopped, the next
+  // file gets a fresh mpv, and the old one is reaped.
+  for (const int signal : {SIGSEGV, SIGKILL, SIGSTOP}) {
+    watched.open(clip);
+    ASSERT_TRUE(watched.ready()) << signal;
+    watched.play();
+    ASSERT_TRUE(watched.reached(play_state::kStopped, play_state::kPlaying));
+    const qint64 pid = watched.player.playerProcessId();
+    ASSERT_EQ(::kill(static_cast<pid_t>(pid), signal), 0);
+    EXPECT_TRUE(watched.reached(play_state::kPlaying, play_state::kStopped,
+                                MpvProcessPlayer::kAnswerMs + 5000))
+        << signal;
+    EXPECT_TRUE(processGone(pid)) << signal;
+  }
+  // Killed while a file opens: it never gets ready; the next one does.
+  watched.open(clip);
+  ASSERT_EQ(::kill(static_cast<pid_t>(watched.player.playerProcessId()), SIGKILL), 0);
+  EXPECT_FALSE(watched.ready(1500));
+  watched.open(clip);
+  EXPECT_TRUE(watched.ready());
+  EXPECT_NE(watched.player.playerProcessId(), first);
+}
+
+TEST(MpvProcessPlayer, NonsenseFromThePlayerIsIgnoredAndSilenceEndsIt) {
+  TempFolder folder;
+  const QString clip = media::makeVideo(folder / "clip.mpg");
+  // A stand-in for mpv that floods the socket with a line longer than any
+  // kept, then lines of every wrong shape, then says nothing more.
+  folder.write("mpv",
+               "#!/bin/bash\n"
+               "head -c 3000000 /dev/zero | tr '\\0' x >&3\n"
+               "printf '\\n[]\\n\"x\"\\n{\"event\":5}\\nnot json\\n\\xff\\xfe{\\n' >&3\n"
+               "printf '{\"request_id\":1e300}\\n{\"request_id\":3,\"error\":\"success\","
+               "\"data\":{\"playlist_entry_id\":[1]}}\\n' >&3\n"
+               "printf '{\"event\":\"start-file\",\"playlist_entry_id\":\"1\"}\\n"
+               "{\"event\":\"file-loaded\"}\\n{\"event\":\"property-change\",\"name\":\"pause\","
+               "\"data\":{}}\\n' >&3\n"
+               "exec sleep 60\n");
+  QFile(folder / "mpv").setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+  const QByteArray path = qgetenv("PATH");
+  qputenv("PATH", QFile::encodeName(folder.path()) + ":" + path);
+  {
+    Watched watched;
+    qputenv("PATH", path);
+    const qint64 pid = watched.player.playerProcessId();
+    watched.open(clip);
+    EXPECT_TRUE(processGone(pid)) << "killed for not answering";
+    EXPECT_TRUE(watched.readyStates.empty());
+    EXPECT_EQ(watched.player.playState(), play_state::kStopped);
+  }
+  qputenv("PATH", path);
 }
