@@ -253,3 +253,30 @@ TEST(MpvProcessPlayer, NonsenseFromThePlayerIsIgnoredAndSilenceEndsIt) {
   }
   qputenv("PATH", path);
 }
+
+TEST(MpvProcessPlayer, KeysButtonsAndFocusStayWithTheWidget) {
+  TempFolder folder;
+  Watched watched(MpvProcessPlayer::Picture::Automatic);
+  watched.player.show();
+  watched.open(media::makeVideo(folder / "clip.mpg", {64, 48}, 3));
+  ASSERT_TRUE(watched.ready());
+  watched.play();
+  int keys = 0, buttons = 0, focusLosses = 0;
+  QObject::connect(&watched.player, &MpvProcessPlayer::KeyDown, [&] { ++keys; });
+  QObject::connect(&watched.player, &MpvProcessPlayer::MouseDown, [&] { ++buttons; });
+  QObject::connect(&watched.player, &MpvProcessPlayer::LostFocus, [&] { ++focusLosses; });
+  QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
+  QCoreApplication::sendEvent(&watched.player, &key);
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&watched.player, &press);
+  QMouseEvent move(QEvent::MouseMove, QPointF(9, 9), QPointF(9, 9), Qt::NoButton, Qt::NoButton,
+                   Qt::NoModifier);
+  QCoreApplication::sendEvent(&watched.player, &move);
+  QFocusEvent focusOut(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+  QCoreApplication::sendEvent(&watched.player, &focusOut);
+  EXPECT_EQ(keys, 1);
+  EXPECT_EQ(buttons, 1);
+  EXPECT_EQ(focusLosses, 1);
+  EXPECT_EQ(watched.player.playState(), play_state::kPlaying) << "input does not touch playback";
+}
