@@ -104,7 +104,7 @@ measure_hd() {
 # median ms> <gap worst ms> <changes>".
 measure_gaps() {
   local log="$work/screen.log"
-  watch_screen 30 >"$log" &
+  watch_screen 36 >"$log" &
   local watcher=$!
   sleep 1.5
   launch "$@"

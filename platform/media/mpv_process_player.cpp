@@ -178,7 +178,9 @@ void MpvProcessPlayer::request(const QJsonArray& words, Reply reply) {
     // It has left a great deal unread: as good as hung.
     QMetaObject::invokeMethod(
         this,
-        [this] {
+        [this, pid = process_->processId()] {
+          if (process_->processId() != pid)
+            return;  // already replaced
           process_->kill();
           onGone();
         },
