@@ -9,7 +9,6 @@
 #include <QTimer>
 #include <array>
 #include <memory>
-#include <utility>
 
 #include "platform/errors.h"
 #include "platform/media/media_source.h"
@@ -333,11 +332,10 @@ void MpvProcessPlayer::open(const QString& path) {
   width_ = height_ = 0;
   const std::optional<QString> source = mpvSource(path);
   if (!source || !ensureRunning()) {
-    stopSoon();
+    request(command({"stop"}));
     updatePlayState();
     return;
   }
-  stopPending_ = false;
   setPause(true);
   updatePlayState();
   const int serial = serial_;
@@ -346,17 +344,6 @@ void MpvProcessPlayer::open(const QString& path) {
             if (success)
               onOpened(serial, data);
           });
-}
-
-// The file is closed once the program is done setting up the next one: a
-// file opened right away simply replaces it, and mpv keeps its window and
-// its picture set up from one to the next instead of tearing them down.
-void MpvProcessPlayer::stopSoon() {
-  stopPending_ = true;
-  QTimer::singleShot(0, this, [this] {
-    if (std::exchange(stopPending_, false))
-      request(command({"stop"}));
-  });
 }
 
 void MpvProcessPlayer::onOpened(int serial, const QJsonValue& data) {

@@ -79,7 +79,6 @@ class MpvProcessPlayer final : public Player {
   void checkAnswers();
 
   void open(const QString& path);
-  void stopSoon();
   void onOpened(int serial, const QJsonValue& data);
   void checkLoaded();
   void onPictureTrack(int serial, const QJsonValue& track);
@@ -103,7 +102,6 @@ class MpvProcessPlayer final : public Player {
   qint64 currentEntry_ = -2;
   qint64 loadedEntry_ = -2;         // the entry mpv last reported loaded
   qint64 reconfiguredEntry_ = -2;   // the entry whose picture mpv last set up
-  bool stopPending_ = false;        // the file is to be closed
   bool loaded_ = false;             // the wanted file is ready
   bool checkingLoaded_ = false;     // asked whether it has a picture
   bool waitingForPicture_ = false;  // it has one, not decoded yet
