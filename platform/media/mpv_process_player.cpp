@@ -51,7 +51,9 @@ const Option* findOption(int dispid) {
 // Given to every mpv we start: it reads no configuration, takes no input,
 // shows no pointer, runs no scripts and fetches nothing from the network,
 // plays on without a sound device, never keeps the display awake, and holds
-// a file at its end so that the end reads as "stopped".
+// a file at its end so that the end reads as "stopped". Its window stays
+// from one file to the next: mpv 0.35's X11 output, torn down between two
+// files, at times cut its own display connection and ended with it.
 const QStringList kFixedArguments{
     "--no-config",
     "--idle=yes",
@@ -72,7 +74,7 @@ const QStringList kFixedArguments{
     "--audio-fallback-to-null=yes",
     "--audio-display=no",
     "--hwdec=no",
-    "--force-window=no",
+    "--force-window=yes",
 };
 
 // How often mpv is asked for a sign of life when nothing else is asked.
