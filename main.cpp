@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <clocale>
 
 #include "platform/desktop_platform.h"
 #include "platform/lock/guard.h"
@@ -14,8 +13,6 @@ int main(int argc, char** argv) {
     return platform::runGuard(argv);
 
   QApplication application(argc, argv);
-  // libmpv refuses to start under any other numeric locale.
-  std::setlocale(LC_NUMERIC, "C");
 
   platform::Platform desktop = platform::makeDesktopPlatform(argc, argv);
   Program program(desktop, programWindows());

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Playback against mpv, side by side on the same clips, under Xvfb when
-# there is no display:
+# Playback against `mpv --fs`, side by side on the same clips in the same
+# run, under Xvfb when there is no display. For the saver, its player
+# process counts with it.
+#   - CPU: CPU-seconds over 15 s of a 1280x720 H.264 clip;
+#   - resident memory while that clip plays;
 #   - first frame: from the process start to the first clip colour on screen;
-#   - gap: from the last frame of the first clip to the first of the second;
-#   - resident memory while playing.
-# Each player runs a play list of a red and a blue clip, three times; the
-# figures are medians. Usage: bash bench/playback.sh <build-dir>
+#   - gap: the black between clips, over at least 20 clip changes, median
+#     and worst. Each clip is red, then blue, so every change is blue to red.
+# Each figure is the median of three runs, the two players taking turns.
+# Usage: bash bench/playback.sh <build-dir>
 set -euo pipefail
 
 build=$(realpath "${1:-build-bench}")
@@ -19,16 +22,29 @@ fi
 
 work=$(mktemp -d /tmp/reelvista-bench-XXXXXX)
 trap '[[ -n ${KEEP:-} ]] || rm -rf "$work"' EXIT
-for colour in red blue; do
-  ffmpeg -nostdin -loglevel error -y -f lavfi -i "color=c=$colour:s=1280x720:r=25:d=3" \
-    -f lavfi -i "sine=d=3" -c:v mpeg1video -q:v 4 -c:a mp2 -shortest "$work/$colour.mpg"
+mkdir -m 700 "$work/runtime" "$work/hd" "$work/gap"
+ffmpeg -nostdin -loglevel error -y -f lavfi -i "testsrc2=s=1280x720:r=25:d=20" -f lavfi \
+  -i "sine=d=20" -c:v libx264 -preset fast -pix_fmt yuv420p -c:a aac -shortest "$work/hd.mp4"
+ffmpeg -nostdin -loglevel error -y -f lavfi -i "color=c=red:s=1280x720:r=25:d=0.6" -f lavfi \
+  -i "color=c=blue:s=1280x720:r=25:d=0.6" -f lavfi -i "sine=d=1.2" \
+  -filter_complex "[0:v][1:v]concat=n=2:v=1:a=0[v]" -map "[v]" -map 2:a \
+  -c:v libx264 -preset fast -pix_fmt yuv420p -c:a aac -shortest "$work/clip.mp4"
+gap_clips=()
+for n in $(seq -w 1 26); do
+  cp "$work/clip.mp4" "$work/gap/$n.mp4"
+  gap_clips+=("$work/gap/$n.mp4")
 done
-cp "$program" "$work/saver"
-printf '\r\n*.MPG\r\n%s\r\n%s\r\n' "$work/red.mpg" "$work/blue.mpg" >"$work/ReelvistaSaver.INI"
-mkdir -m 700 "$work/runtime"
+cp "$program" "$work/hd/saver"
+cp "$program" "$work/gap/saver"
+printf '\r\n*.MP4\r\n%s\r\n' "$work/hd.mp4" >"$work/hd/ReelvistaSaver.INI"
+{
+  printf '\r\n*.MP4\r\n'
+  printf '%s\r\n' "${gap_clips[@]}"
+} >"$work/gap/ReelvistaSaver.INI"
 
-# Watches a 16x16 patch in the middle of the screen at 100 frames a second;
-# prints "<wall-clock seconds> <colour>" for every frame (r, b, k black, ? other).
+# Watches a 16x16 patch in the middle of the screen at 100 frames a second
+# for the seconds given; prints "<wall-clock seconds> <colour>" for every
+# frame (r red, b blue, k black, ? other).
 watch_screen() {
   ffmpeg -nostdin -loglevel info -f x11grab -framerate 100 -video_size 16x16 \
     -i "$DISPLAY+632,352" -copyts -frames:v "$(($1 * 100))" -vf format=yuv444p,showinfo -f null - 2>&1 |
@@ -37,47 +53,98 @@ watch_screen() {
            printf "%.6f %s\n", $1 / 1000000, c }'
 }
 
-# One run: prints "<first frame ms> <gap ms> <resident MB>".
-measure() {
-  local log="$work/screen.log"
-  watch_screen 9 >"$log" &
-  local watcher=$!
-  sleep 1.5
-  local start
-  start=$(date +%s.%N)
-  XDG_RUNTIME_DIR="$work/runtime" "$@" >/dev/null 2>&1 &
-  local player=$!
-  sleep 3
-  local rss
-  rss=$(awk '/VmRSS/ { print $2 }' "/proc/$player/status")
-  wait "$watcher" || true
+# The process and its children, one a line.
+family() { echo "$1"; pgrep -P "$1" || true; }
+
+# CPU-seconds (user and system) of the process and its children, so far.
+cpu_seconds() {
+  local total=0 pid
+  for pid in $(family "$1"); do
+    [[ -r /proc/$pid/stat ]] || continue
+    total=$((total + $(awk '{ sub(/.*\) /, ""); print $12 + $13 }' "/proc/$pid/stat")))
+  done
+  echo "scale=2; $total / $(getconf CLK_TCK)" | bc
+}
+
+resident_mb() {
+  local total=0 pid
+  for pid in $(family "$1"); do
+    total=$((total + $(awk '/VmRSS/ { print $2 }' "/proc/$pid/status" 2>/dev/null || echo 0)))
+  done
+  echo $((total / 1024))
+}
+
+# Runs a player from its folder in the background; sets $started and $player.
+launch() {
+  local folder=$1
+  shift
+  started=$(date +%s.%N)
+  (cd "$folder" && XDG_RUNTIME_DIR="$work/runtime" exec "$@" >/dev/null 2>&1) &
+  player=$!
+}
+
+finish() {
   kill -TERM "$player" 2>/dev/null || true
   wait "$player" 2>/dev/null || true
-  awk -v start="$start" -v rss="$rss" '
+  sleep 1
+}
+
+# One run on the H.264 clip: prints "<CPU-seconds> <resident MB>".
+measure_hd() {
+  launch "$@"
+  sleep 8
+  local rss
+  rss=$(resident_mb "$player")
+  sleep 7
+  echo "$(cpu_seconds "$player") $rss"
+  finish
+}
+
+# One run through the red-and-blue clips: prints "<first frame ms> <gap
+# median ms> <gap worst ms> <changes>".
+measure_gaps() {
+  local log="$work/screen.log"
+  watch_screen 36 >"$log" &
+  local watcher=$!
+  sleep 1.5
+  launch "$@"
+  wait "$watcher" || true
+  finish
+  awk -v start="$started" '
     $1 < start { next }
-    first == "" && ($2 == "r" || $2 == "b") { first = $1; colour = $2 }
-    first != "" && $2 == colour && second == "" { last = $1 }
-    first != "" && ($2 == "r" || $2 == "b") && $2 != colour && second == "" { second = $1 }
-    END {
-      if (first == "" || second == "") { print "- - -"; exit }
-      printf "%d %d %d\n", (first - start) * 1000, (second - last) * 1000, rss / 1024
-    }' "$log"
+    first == "" && ($2 == "r" || $2 == "b") { first = $1; print "first", (first - start) * 1000 }
+    $2 == "r" && side == "b" { print "gap", ($1 - lastBlue) * 1000 }
+    $2 == "b" { lastBlue = $1; side = "b" }
+    $2 == "r" { side = "r" }' "$log" >"$work/events"
+  local first gaps
+  first=$(awk '$1 == "first" { printf "%d", $2 }' "$work/events")
+  gaps=$(awk '$1 == "gap" { printf "%d\n", $2 }' "$work/events" | sort -n)
+  if [[ -z $first || -z $gaps ]]; then
+    echo "- - - 0"
+    return
+  fi
+  echo "$first $(median <<<"$gaps") $(tail -1 <<<"$gaps") $(wc -l <<<"$gaps")"
 }
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-report() {
-  local name=$1
-  shift
-  local runs="$work/$name.runs"
-  : >"$runs"
-  for _ in 1 2 3; do
-    (cd "$work" && measure "$@") >>"$runs"
-  done
-  printf '%-10s first frame %5s ms   gap %5s ms   resident %4s MB   (runs: %s)\n' "$name" \
-    "$(cut -d' ' -f1 "$runs" | median)" "$(cut -d' ' -f2 "$runs" | median)" \
-    "$(cut -d' ' -f3 "$runs" | median)" "$(tr '\n' ';' <"$runs")"
-}
+for run in 1 2 3; do
+  measure_hd "$work/hd" "$work/hd/saver" /S >>"$work/reelvista.hd"
+  measure_hd "$work/hd" mpv --no-config --fs --keep-open=no "$work/hd.mp4" >>"$work/mpv.hd"
+  measure_gaps "$work/gap" "$work/gap/saver" /S >>"$work/reelvista.gaps"
+  measure_gaps "$work/gap" mpv --no-config --fs --keep-open=no "${gap_clips[@]}" >>"$work/mpv.gaps"
+done
 
-report reelvista "$work/saver" /S
-report mpv mpv --no-config --fs --keep-open=no "$work/red.mpg" "$work/blue.mpg"
+column_median() { cut -d' ' -f"$2" "$1" | median; }
+printf '%-10s %9s %10s %12s %10s %10s %8s\n' "" "CPU s" "resident" "first frame" "gap med" \
+  "gap worst" "changes"
+for name in reelvista mpv; do
+  printf '%-10s %9s %7s MB %9s ms %7s ms %7s ms %8s\n' "$name" \
+    "$(column_median "$work/$name.hd" 1)" "$(column_median "$work/$name.hd" 2)" \
+    "$(column_median "$work/$name.gaps" 1)" "$(column_median "$work/$name.gaps" 2)" \
+    "$(column_median "$work/$name.gaps" 3)" "$(column_median "$work/$name.gaps" 4)"
+done
+echo "runs (CPU s, MB | first ms, gap median ms, gap worst ms, changes):"
+for name in reelvista mpv; do
+  echo "  $name: $(tr '\n' ';' <"$work/$name.hd") | $(tr '\n' ';' <"$work/$name.gaps")"
+done

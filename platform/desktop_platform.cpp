@@ -1,6 +1,6 @@
 #include "platform/desktop_platform.h"
 
-#include "platform/media/mpv_player.h"
+#include "platform/media/mpv_process_player.h"
 
 namespace platform {
 
@@ -17,7 +17,7 @@ Platform makeDesktopPlatform(int argc, char** argv) {
   platform.passwordPrompt =
       std::make_unique<DialogPasswordPrompt>(*platform.inputGrab, pamPasswordCheck());
   platform.guard = std::make_unique<DescriptorGuardLink>();
-  platform.makePlayer = [](QWidget* parent) -> Player* { return new MpvPlayer(parent); };
+  platform.makePlayer = [](QWidget* parent) -> Player* { return new MpvProcessPlayer(parent); };
   return platform;
 }
 

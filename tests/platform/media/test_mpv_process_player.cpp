@@ -1,6 +1,8 @@
-// The libmpv player on real tiny files made with ffmpeg.
+// The player on the real mpv program and real tiny files made with ffmpeg.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -8,14 +10,15 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <csignal>
 #include <functional>
 
-#include "platform/media/mpv_player.h"
+#include "platform/media/mpv_process_player.h"
 #include "support/media.h"
 #include "support/temp_folder.h"
 
 using platform::Dispid;
-using platform::MpvPlayer;
+using platform::MpvProcessPlayer;
 namespace play_state = platform::play_state;
 
 namespace {
@@ -29,12 +32,12 @@ bool waitUntil(const std::function<bool()>& condition, int milliseconds) {
 
 // A player with everything it reports written down.
 struct Watched {
-  explicit Watched(MpvPlayer::Picture picture = MpvPlayer::Picture::None)
+  explicit Watched(MpvProcessPlayer::Picture picture = MpvProcessPlayer::Picture::None)
       : player(nullptr, picture) {
     player.resize(64, 48);
-    QObject::connect(&player, &MpvPlayer::ReadyStateChange,
+    QObject::connect(&player, &MpvProcessPlayer::ReadyStateChange,
                      [this](int state) { readyStates.push_back(state); });
-    QObject::connect(&player, &MpvPlayer::PlayStateChange, [this](int from, int to) {
+    QObject::connect(&player, &MpvProcessPlayer::PlayStateChange, [this](int from, int to) {
       playStates.push_back({from, to});
     });
   }
@@ -61,14 +64,14 @@ struct Watched {
         milliseconds);
   }
 
-  MpvPlayer player;
+  MpvProcessPlayer player;
   std::vector<int> readyStates;
   std::vector<std::pair<int, int>> playStates;
 };
 
 }  // namespace
 
-TEST(MpvPlayer, EachKindOfFileReportsReadyAndItsPictureSize) {
+TEST(MpvProcessPlayer, EachKindOfFileReportsReadyAndItsPictureSize) {
   TempFolder folder;
   media::makeVideo(folder / "clip.mpg", {64, 48});
   media::makeVideo(folder / "clip.avi", {80, 60});
@@ -97,7 +100,7 @@ TEST(MpvPlayer, EachKindOfFileReportsReadyAndItsPictureSize) {
   }
 }
 
-TEST(MpvPlayer, PlaysToTheEndAsStoppedAndPausesOnlyOnAPause) {
+TEST(MpvProcessPlayer, PlaysToTheEndAsStoppedAndPausesOnlyOnAPause) {
   TempFolder folder;
   Watched watched;
   watched.open(media::makeVideo(folder / "short.mpg", {64, 48}, 0.5));
@@ -128,7 +131,7 @@ TEST(MpvPlayer, PlaysToTheEndAsStoppedAndPausesOnlyOnAPause) {
   EXPECT_EQ(watched.player.playState(), play_state::kStopped);
 }
 
-TEST(MpvPlayer, WhatIsNoMediaNeverGetsReady) {
+TEST(MpvProcessPlayer, WhatIsNoMediaNeverGetsReady) {
   TempFolder folder;
   folder.write("notes.mpg", "these are words, not pictures\n");
   folder.write("http:/x.avi", "");
@@ -145,7 +148,7 @@ TEST(MpvPlayer, WhatIsNoMediaNeverGetsReady) {
   EXPECT_TRUE(watched.ready());
 }
 
-TEST(MpvPlayer, DamagedFilesAndThingsThatAreNoFileNeitherStallNorPlayAnythingElse) {
+TEST(MpvProcessPlayer, DamagedFilesAndThingsThatAreNoFileNeitherStallNorPlayAnythingElse) {
   TempFolder folder;
   folder.write("empty.mpg", "");
   // A folder named like a clip, holding one: it is not a clip to play.
@@ -170,27 +173,98 @@ TEST(MpvPlayer, DamagedFilesAndThingsThatAreNoFileNeitherStallNorPlayAnythingEls
   EXPECT_TRUE(watched.reached(play_state::kPlaying, play_state::kStopped));
 }
 
-TEST(MpvPlayer, DrawsTheClipWithTheSoftwareRendererAndPassesInputOn) {
-  ASSERT_EQ(QGuiApplication::platformName(), "offscreen");
+namespace {
+
+bool processGone(qint64 pid) {
+  return waitUntil([pid] { return !QFile::exists(QStringLiteral("/proc/%1").arg(pid)); },
+                   MpvProcessPlayer::kAnswerMs + 5000);
+}
+
+}  // namespace
+
+TEST(MpvProcessPlayer, RunsApartAndIsReplacedWhenItDiesOrHangs) {
   TempFolder folder;
-  Watched watched(MpvPlayer::Picture::Automatic);
+  const QString clip = media::makeVideo(folder / "clip.avi", {64, 48}, 30);
+  // A descriptor of ours, open across the start: mpv must not hold it.
+  QFile secret(folder.write("secret", "x"));
+  ASSERT_TRUE(secret.open(QIODevice::ReadOnly));
+  ASSERT_EQ(fcntl(secret.handle(), F_SETFD, 0), 0);
+  Watched watched;
+  const qint64 first = watched.player.playerProcessId();
+  ASSERT_GT(first, 0);
+  EXPECT_EQ(getpgid(static_cast<pid_t>(first)), first) << "a process group of its own";
+  const auto oomScore = [first] {
+    QFile oom(QStringLiteral("/proc/%1/oom_score_adj").arg(first));
+    return oom.open(QIODevice::ReadOnly) ? oom.readAll().trimmed() : QByteArray();
+  };
+  EXPECT_TRUE(waitUntil([&] { return oomScore() == "1000"; }, 5000)) << "the first to go";
+  for (const QFileInfo& fd : QDir(QStringLiteral("/proc/%1/fd").arg(first)).entryInfoList())
+    EXPECT_NE(fd.symLinkTarget(), secret.fileName());
+
+  // Killed or stopped while a clip plays: the clip has stopped, the next
+  // file gets a fresh mpv, and the old one is reaped.
+  for (const int signal : {SIGSEGV, SIGKILL, SIGSTOP}) {
+    watched.open(clip);
+    ASSERT_TRUE(watched.ready()) << signal;
+    watched.play();
+    ASSERT_TRUE(watched.reached(play_state::kStopped, play_state::kPlaying));
+    const qint64 pid = watched.player.playerProcessId();
+    ASSERT_EQ(::kill(static_cast<pid_t>(pid), signal), 0);
+    EXPECT_TRUE(watched.reached(play_state::kPlaying, play_state::kStopped,
+                                MpvProcessPlayer::kAnswerMs + 5000))
+        << signal;
+    EXPECT_TRUE(processGone(pid)) << signal;
+  }
+  // Killed while a file opens: it never gets ready; the next one does.
+  watched.open(clip);
+  ASSERT_EQ(::kill(static_cast<pid_t>(watched.player.playerProcessId()), SIGKILL), 0);
+  EXPECT_FALSE(watched.ready(1500));
+  watched.open(clip);
+  EXPECT_TRUE(watched.ready());
+  EXPECT_NE(watched.player.playerProcessId(), first);
+}
+
+TEST(MpvProcessPlayer, NonsenseFromThePlayerIsIgnoredAndSilenceEndsIt) {
+  TempFolder folder;
+  const QString clip = media::makeVideo(folder / "clip.mpg");
+  // A stand-in for mpv that floods the socket with a line longer than any
+  // kept, then lines of every wrong shape, then says nothing more.
+  folder.write("mpv",
+               "#!/bin/bash\n"
+               "head -c 3000000 /dev/zero | tr '\\0' x >&3\n"
+               "printf '\\n[]\\n\"x\"\\n{\"event\":5}\\nnot json\\n\\xff\\xfe{\\n' >&3\n"
+               "printf '{\"request_id\":1e300}\\n{\"request_id\":3,\"error\":\"success\","
+               "\"data\":{\"playlist_entry_id\":[1]}}\\n' >&3\n"
+               "printf '{\"event\":\"start-file\",\"playlist_entry_id\":\"1\"}\\n"
+               "{\"event\":\"file-loaded\"}\\n{\"event\":\"property-change\",\"name\":\"pause\","
+               "\"data\":{}}\\n' >&3\n"
+               "exec sleep 60\n");
+  QFile(folder / "mpv").setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+  const QByteArray path = qgetenv("PATH");
+  qputenv("PATH", QFile::encodeName(folder.path()) + ":" + path);
+  {
+    Watched watched;
+    qputenv("PATH", path);
+    const qint64 pid = watched.player.playerProcessId();
+    watched.open(clip);
+    EXPECT_TRUE(processGone(pid)) << "killed for not answering";
+    EXPECT_TRUE(watched.readyStates.empty());
+    EXPECT_EQ(watched.player.playState(), play_state::kStopped);
+  }
+  qputenv("PATH", path);
+}
+
+TEST(MpvProcessPlayer, KeysButtonsAndFocusStayWithTheWidget) {
+  TempFolder folder;
+  Watched watched(MpvProcessPlayer::Picture::Automatic);
   watched.player.show();
-  watched.open(media::makeVideo(folder / "red.mpg", {64, 48}, 3, Qt::red));
+  watched.open(media::makeVideo(folder / "clip.mpg", {64, 48}, 3));
   ASSERT_TRUE(watched.ready());
   watched.play();
-  ASSERT_TRUE(watched.reached(play_state::kStopped, play_state::kPlaying));
-  const bool red = waitUntil(
-      [&] {
-        const QColor middle = watched.player.softwareFrame().pixelColor(32, 24);
-        return middle.red() > 200 && middle.green() < 60 && middle.blue() < 60;
-      },
-      5000);
-  EXPECT_TRUE(red);
-
   int keys = 0, buttons = 0, focusLosses = 0;
-  QObject::connect(&watched.player, &MpvPlayer::KeyDown, [&] { ++keys; });
-  QObject::connect(&watched.player, &MpvPlayer::MouseDown, [&] { ++buttons; });
-  QObject::connect(&watched.player, &MpvPlayer::LostFocus, [&] { ++focusLosses; });
+  QObject::connect(&watched.player, &MpvProcessPlayer::KeyDown, [&] { ++keys; });
+  QObject::connect(&watched.player, &MpvProcessPlayer::MouseDown, [&] { ++buttons; });
+  QObject::connect(&watched.player, &MpvProcessPlayer::LostFocus, [&] { ++focusLosses; });
   QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
   QCoreApplication::sendEvent(&watched.player, &key);
   QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,

@@ -1,0 +1,117 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QMap>
+#include <QStringList>
+#include <QVariant>
+#include <functional>
+#include <map>
+
+#include "platform/media/player.h"
+
+class QJsonObject;
+class QTimer;
+
+namespace platform {
+
+class MpvProcess;
+
+// The media player: the mpv program in a process of its own, drawing into
+// this widget's window and driven over a socket. A file is opened paused and
+// reported ready (state 4) once loaded and, with a picture, once its first
+// frame is decoded; Play starts it. Play states follow mpv: playing while it
+// runs, paused only on a real pause, stopped before the start, at the end of
+// the file and with no file. Keys, buttons and focus stay with Qt.
+//
+// Whatever mpv does, it cannot take the saver with it: when it dies or stops
+// answering it is killed, a file that was playing has stopped, one that was
+// opening never gets ready, and the next file gets a fresh mpv.
+class MpvProcessPlayer final : public Player {
+  Q_OBJECT
+
+ public:
+  enum class Picture {
+    Automatic,  // drawn into this widget on a real display; none under Qt's offscreen platform
+    None,       // no picture at all (mpv's null video output)
+  };
+
+  // How long mpv may take to answer before it counts as hung.
+  static constexpr int kAnswerMs = 5000;
+
+  explicit MpvProcessPlayer(QWidget* parent, Picture picture = Picture::Automatic);
+  ~MpvProcessPlayer() override;
+
+  using Player::get;
+  using Player::invoke;
+  using Player::put;
+  void put(int dispid, const QVariant& value) override;
+  QVariant get(int dispid) override;
+  void invoke(int dispid) override;
+
+  int playState() const { return playState_; }
+  // The running mpv's process id, 0 when none runs.
+  qint64 playerProcessId() const;
+  // Sends an mpv command as it stands ("set", "pause", "yes"): how a test
+  // acts on the player from outside, as another program would.
+  void mpvCommand(const QStringList& arguments);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+
+ private:
+  using Reply = std::function<void(bool success, const QJsonValue& answer)>;
+  struct Pending {
+    Reply reply;
+    QElapsedTimer sent;
+  };
+
+  bool ensureRunning();
+  QStringList arguments();
+  void request(const QJsonArray& command, Reply reply = {});
+  void setProperty(const QString& name, const QJsonValue& value);
+  void onLine(const QByteArray& line);
+  void onEvent(const QJsonObject& event);
+  void onReply(const QJsonObject& reply);
+  void onGone();
+  void checkAnswers();
+
+  void open(const QString& path);
+  void onOpened(int serial, const QJsonValue& answer);
+  void checkLoaded();
+  void onPictureTrack(int serial, const QJsonValue& track);
+  void readSizesThenReady();
+  void setPause(bool pause);
+  void observePause(bool pause);
+  void reportReady();
+  void updatePlayState();
+
+  Picture picture_;
+  QString program_;
+  MpvProcess* process_ = nullptr;
+  QTimer* watchdog_ = nullptr;
+  std::map<qint64, Pending> pending_;  // requests not answered yet, by id
+  qint64 nextRequest_ = 1;
+  QElapsedTimer lastHeard_;
+
+  QMap<int, QVariant> values_;  // what was last set, by dispid
+  int serial_ = 0;              // counts opened files, so late answers are told apart
+  qint64 wantedEntry_ = -1;     // mpv's play-list entry of the file last opened
+  qint64 currentEntry_ = -2;
+  qint64 loadedEntry_ = -2;         // the entry mpv last reported loaded
+  qint64 reconfiguredEntry_ = -2;   // the entry whose picture mpv last set up
+  bool loaded_ = false;             // the wanted file is ready
+  bool checkingLoaded_ = false;     // asked whether it has a picture
+  bool waitingForPicture_ = false;  // it has one, not decoded yet
+  bool started_ = false;            // Play was invoked since it loaded
+  bool paused_ = true;              // mpv's pause property
+  int pauseChangesInFlight_ = 0;    // our pause changes mpv has not confirmed
+  bool atEnd_ = false;              // mpv's eof-reached property
+  int width_ = 0;
+  int height_ = 0;
+  int playState_ = play_state::kStopped;
+};
+
+}  // namespace platform
