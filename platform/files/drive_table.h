@@ -67,6 +67,7 @@ std::vector<DriveLine> parseDrivesFile(const QByteArray& bytes);
 struct Mount {
   QString device;
   QString folder;
+  QString type;  // the file system: "iso9660", "udf", "ext4", ...
 };
 std::vector<Mount> parseMounts(const QByteArray& bytes);
 
