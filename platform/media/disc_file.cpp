@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include "platform/files/host_text.h"
@@ -71,13 +70,6 @@ std::optional<DiscFile> unreadableVideoCdTrack(const QString& path,
   if (!disc || readsAsData(path))
     return std::nullopt;
   return disc;
-}
-
-std::vector<Mount> currentMounts() {
-  QFile table(QStringLiteral("/proc/self/mounts"));
-  if (!table.open(QIODevice::ReadOnly))
-    return {};
-  return parseMounts(table.readAll());
 }
 
 }  // namespace platform

@@ -27,7 +27,4 @@ std::optional<DiscFile> discFileOf(const QString& path, const std::vector<Mount>
 std::optional<DiscFile> unreadableVideoCdTrack(const QString& path,
                                                const std::vector<Mount>& mounts);
 
-// The mount table of this process (/proc/self/mounts).
-std::vector<Mount> currentMounts();
-
 }  // namespace platform
