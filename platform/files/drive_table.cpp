@@ -53,11 +53,6 @@ QByteArray unescapeMountField(const QByteArray& field) {
   return out;
 }
 
-std::vector<Mount> currentMounts() {
-  return parseMounts(
-      readWholeFileIfAny(QStringLiteral("/proc/self/mounts")).value_or(QByteArray()));
-}
-
 Drive driveFor(QChar letter, const QString& source, const std::vector<Mount>& mounts) {
   Drive drive{letter.toUpper(), source, {}};
   const QString folder = isDeviceSource(source) ? mountPointOf(source, mounts) : source;
@@ -131,6 +126,11 @@ std::vector<Drive> defaultDrives(const std::vector<Mount>& mounts) {
 }
 
 }  // namespace
+
+std::vector<Mount> currentMounts() {
+  return parseMounts(
+      readWholeFileIfAny(QStringLiteral("/proc/self/mounts")).value_or(QByteArray()));
+}
 
 std::optional<Drive> DriveTable::find(QChar letter) const {
   const QChar wanted = letter.toUpper();
@@ -212,7 +212,8 @@ std::vector<Mount> parseMounts(const QByteArray& bytes) {
     if (fields.size() < 2)
       continue;
     mounts.push_back({fromHostBytes(unescapeMountField(fields[0]).toStdString()),
-                      fromHostBytes(unescapeMountField(fields[1]).toStdString())});
+                      fromHostBytes(unescapeMountField(fields[1]).toStdString()),
+                      fields.size() > 2 ? QString::fromLatin1(fields[2]) : QString()});
   }
   return mounts;
 }

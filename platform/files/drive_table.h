@@ -67,8 +67,11 @@ std::vector<DriveLine> parseDrivesFile(const QByteArray& bytes);
 struct Mount {
   QString device;
   QString folder;
+  QString type;  // the file system: "iso9660", "udf", "ext4", ...
 };
 std::vector<Mount> parseMounts(const QByteArray& bytes);
+// The mount table of this process (/proc/self/mounts).
+std::vector<Mount> currentMounts();
 
 // Where the device is mounted according to the mount table (the first
 // mount of it), or empty when it is not mounted. Links to devices

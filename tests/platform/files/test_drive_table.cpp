@@ -53,6 +53,7 @@ TEST(DriveTable, ADeviceIsReadWhereItIsMounted) {
       "/dev/sr0 /media/my\\040disc iso9660 ro 0 0\n"
       "/dev/sr0 /mnt/again iso9660 ro 0 0\n");
   ASSERT_EQ(mounts.size(), 3u);
+  EXPECT_EQ(mounts[1].type, "iso9660");
   EXPECT_EQ(platform::mountPointOf("/dev/sr0", mounts), "/media/my disc");
   EXPECT_EQ(platform::mountPointOf("/dev/sr1", mounts), "");
 }
