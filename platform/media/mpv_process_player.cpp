@@ -1,5 +1,6 @@
 #include "platform/media/mpv_process_player.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,8 +12,10 @@
 #include <memory>
 
 #include "platform/errors.h"
+#include "platform/media/media_entry.h"
 #include "platform/media/media_source.h"
 #include "platform/media/mpv_process.h"
+#include "platform/media/video_cd_feed.h"
 
 namespace platform {
 namespace {
@@ -93,10 +96,23 @@ QJsonArray command(std::initializer_list<QJsonValue> words) {
   return QJsonArray(words);
 }
 
+// The mount table, read whenever a file is opened: a disc comes and goes.
+// Tests of the whole program name a file of their own, which mounts a Video
+// CD image (its .cue file in place of a device) on a folder.
+std::function<std::vector<Mount>()> mountTable() {
+  const QString scripted = qEnvironmentVariable("REELVISTA_MOUNT_TABLE");
+  if (scripted.isEmpty())
+    return currentMounts;
+  return [scripted] {
+    QFile file(scripted);
+    return file.open(QIODevice::ReadOnly) ? parseMounts(file.readAll()) : std::vector<Mount>();
+  };
+}
+
 }  // namespace
 
 MpvProcessPlayer::MpvProcessPlayer(QWidget* parent, Picture picture)
-    : Player(parent), picture_(picture) {
+    : Player(parent), picture_(picture), mounts_(mountTable()) {
   program_ = QStandardPaths::findExecutable(QStringLiteral("mpv"));
   if (program_.isEmpty())
     throw PlatformError(ErrorNumber::Other, QStringLiteral("The media player cannot start."));
@@ -124,6 +140,10 @@ MpvProcessPlayer::MpvProcessPlayer(QWidget* parent, Picture picture)
 MpvProcessPlayer::~MpvProcessPlayer() {
   pending_.clear();
   delete process_;
+}
+
+void MpvProcessPlayer::setMountTable(std::function<std::vector<Mount>()> mounts) {
+  mounts_ = std::move(mounts);
 }
 
 qint64 MpvProcessPlayer::playerProcessId() const {
@@ -231,12 +251,7 @@ void MpvProcessPlayer::onEvent(const QJsonObject& event) {
     if (waitingForPicture_ && currentEntry_ == wantedEntry_)
       readSizesThenReady();
   } else if (name == QLatin1String("end-file")) {
-    const qint64 entry = asInteger(event.value("playlist_entry_id"), -2);
-    if (entry == wantedEntry_) {
-      loaded_ = false;
-      waitingForPicture_ = false;
-      loadedEntry_ = -2;
-    }
+    onFileEnded(asInteger(event.value("playlist_entry_id"), -2), event.value("reason").toString());
     updatePlayState();
   } else if (name == QLatin1String("property-change")) {
     const QString property = event.value("name").toString();
@@ -247,6 +262,23 @@ void MpvProcessPlayer::onEvent(const QJsonObject& event) {
       atEnd_ = value.toBool(false);
     updatePlayState();
   }
+}
+
+// A file that ends, at its end or because it will not play, hands on to the
+// next one of the same entry: mpv goes on to it, and for the program it is
+// the same file going on (ready once, stopped after the last).
+void MpvProcessPlayer::onFileEnded(qint64 entry, const QString& reason) {
+  if (entry != wantedEntry_)
+    return;
+  const bool handsOn = reason == QLatin1String("eof") || reason == QLatin1String("error");
+  if (handsOn && !following_.empty()) {
+    wantedEntry_ = following_.front();
+    following_.pop_front();
+    return;
+  }
+  loaded_ = false;
+  waitingForPicture_ = false;
+  loadedEntry_ = -2;
 }
 
 // mpv died, or was killed for not answering: what was playing has stopped,
@@ -331,9 +363,11 @@ void MpvProcessPlayer::open(const QString& path) {
   waitingForPicture_ = false;
   started_ = false;
   wantedEntry_ = -1;
+  following_.clear();
   width_ = height_ = 0;
-  const std::optional<QString> source = mpvSource(path);
-  if (!source || !ensureRunning()) {
+  feed_.reset();  // the track read before ends here
+  const QStringList sources = sourcesOf(path);
+  if (sources.isEmpty() || !ensureRunning()) {
     request(command({"stop"}));
     updatePlayState();
     return;
@@ -341,11 +375,35 @@ void MpvProcessPlayer::open(const QString& path) {
   setPause(true);
   updatePlayState();
   const int serial = serial_;
-  request(command({"loadfile", *source, "replace"}),
+  request(command({"loadfile", sources.front(), "replace"}),
           [this, serial](bool success, const QJsonValue& answer) {
             if (success)
               onOpened(serial, answer);
           });
+  for (qsizetype i = 1; i < sources.size(); ++i) {
+    request(command({"loadfile", sources[i], "append"}),
+            [this, serial](bool success, const QJsonValue& answer) {
+              const qint64 entry = asInteger(answer.toObject().value("playlist_entry_id"), -1);
+              if (success && serial == serial_ && entry >= 0)
+                following_.push_back(entry);
+            });
+  }
+}
+
+// What mpv opens for one play-list entry: the files it names, each checked
+// as any file is, or the FIFO a Video CD track is read into.
+QStringList MpvProcessPlayer::sourcesOf(const QString& path) {
+  const MediaEntry entry = mediaEntryOf(path, mounts_ ? mounts_() : std::vector<Mount>());
+  if (entry.track) {
+    feed_ = std::make_unique<VideoCdFeed>(entry.track->device, entry.track->pathOnDisc);
+    return feed_->path().isEmpty() ? QStringList() : QStringList{feed_->path()};
+  }
+  QStringList sources;
+  for (const QString& file : entry.files) {
+    if (const std::optional<QString> source = mpvSource(file))
+      sources << *source;
+  }
+  return sources;
 }
 
 void MpvProcessPlayer::onOpened(int serial, const QJsonValue& answer) {

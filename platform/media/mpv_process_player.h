@@ -5,9 +5,13 @@
 #include <QMap>
 #include <QStringList>
 #include <QVariant>
+#include <deque>
 #include <functional>
 #include <map>
+#include <memory>
+#include <vector>
 
+#include "platform/files/drive_table.h"
 #include "platform/media/player.h"
 
 class QJsonObject;
@@ -16,13 +20,16 @@ class QTimer;
 namespace platform {
 
 class MpvProcess;
+class VideoCdFeed;
 
 // The media player: the mpv program in a process of its own, drawing into
 // this widget's window and driven over a socket. A file is opened paused and
 // reported ready (state 4) once loaded and, with a picture, once its first
 // frame is decoded; Play starts it. Play states follow mpv: playing while it
 // runs, paused only on a real pause, stopped before the start, at the end of
-// the file and with no file. Keys, buttons and focus stay with Qt.
+// the file and with no file. Keys, buttons and focus stay with Qt. A
+// RealMedia metafile plays its local files one after another as one file; a
+// Video CD track the mounted disc will not read is read raw into a FIFO.
 //
 // Whatever mpv does, it cannot take the saver with it: when it dies or stops
 // answering it is killed, a file that was playing has stopped, one that was
@@ -55,6 +62,9 @@ class MpvProcessPlayer final : public Player {
   // Sends an mpv command as it stands ("set", "pause", "yes"): how a test
   // acts on the player from outside, as another program would.
   void mpvCommand(const QStringList& arguments);
+  // Where the player looks for the mounted discs (this process's mount table
+  // unless a test hands in its own), to find the Video CD tracks it reads raw.
+  void setMountTable(std::function<std::vector<Mount>()> mounts);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -79,6 +89,8 @@ class MpvProcessPlayer final : public Player {
   void checkAnswers();
 
   void open(const QString& path);
+  QStringList sourcesOf(const QString& path);
+  void onFileEnded(qint64 entry, const QString& reason);
   void onOpened(int serial, const QJsonValue& answer);
   void checkLoaded();
   void onPictureTrack(int serial, const QJsonValue& track);
@@ -99,6 +111,11 @@ class MpvProcessPlayer final : public Player {
   QMap<int, QVariant> values_;  // what was last set, by dispid
   int serial_ = 0;              // counts opened files, so late answers are told apart
   qint64 wantedEntry_ = -1;     // mpv's play-list entry of the file last opened
+  // The entries that play after it as part of the same file (the rest of a
+  // metafile's files), in order.
+  std::deque<qint64> following_;
+  std::function<std::vector<Mount>()> mounts_;
+  std::unique_ptr<VideoCdFeed> feed_;  // the Video CD track being read, if any
   qint64 currentEntry_ = -2;
   qint64 loadedEntry_ = -2;         // the entry mpv last reported loaded
   qint64 reconfiguredEntry_ = -2;   // the entry whose picture mpv last set up
