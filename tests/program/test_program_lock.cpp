@@ -173,7 +173,8 @@ class ProgramLock : public testing::Test {
     saver.start({"/S"});
     canvas = saver.waitForWindow("Reelvista", 15000);
     ASSERT_FALSE(canvas.isEmpty());
-    QThread::msleep(1000);
+    ASSERT_TRUE(ProgramRun::waitForFocus(canvas, 10000));
+    ASSERT_TRUE(ProgramRun::waitForInputGrab(10000));
   }
 
   bool running() { return !saver.waitForExit(0).has_value(); }
@@ -339,6 +340,22 @@ TEST_F(ProgramLock, KeysAndClicksAimedAtAnotherWindowNeverReachIt) {
   ProgramRun::xdotool({"windowfocus", "--sync", bystander.id()});
   ProgramRun::xdotool({"key", "a"});
   EXPECT_GT(bystander.take().keys, 0) << "once it ends, keys reach other programs again";
+}
+
+// The password typed at once after the key that wakes the prompt, before the
+// prompt has the focus: all of it goes to the prompt, none to the window that
+// had the focus before the saver started.
+TEST_F(ProgramLock, APasswordTypedAtOnceGoesWholeToThePromptAndNowhereElse) {
+  Bystander bystander;
+  ProgramRun::xdotool({"windowfocus", "--sync", bystander.id()});
+  startLocked();
+  bystander.take();
+  ProgramRun::xdotool({"key", "x"});
+  ProgramRun::xdotool({"type", "--delay", "60", kPassword});
+  ProgramRun::xdotool({"key", "Return"});
+  EXPECT_EQ(saver.waitForExit(10000), 0);
+  const Bystander::Seen seen = bystander.take();
+  EXPECT_EQ(seen.keys, 0) << seen.keycodes.toStdString();
 }
 
 TEST_F(ProgramLock, KeysThatEndOtherProgramsNeverEndIt) {

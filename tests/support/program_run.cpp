@@ -1,9 +1,13 @@
 #include "support/program_run.h"
 
+#include <xcb/xcb.h>
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QThread>
+#include <cstdlib>
+#include <memory>
 #include <stdexcept>
 
 namespace {
@@ -140,6 +144,32 @@ bool ProgramRun::waitForFocus(const QString& window, int milliseconds) {
     QThread::msleep(20);
   }
   return true;
+}
+
+bool ProgramRun::waitForInputGrab(int milliseconds) {
+  const std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> connection(
+      xcb_connect(nullptr, nullptr), &xcb_disconnect);
+  if (xcb_connection_has_error(connection.get()))
+    return false;
+  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection.get())).data->root;
+  const QDeadlineTimer deadline(milliseconds);
+  for (;;) {
+    // Our own grab fails only while another program holds one; when it
+    // succeeds it is let go at once.
+    std::unique_ptr<xcb_grab_keyboard_reply_t, decltype(&std::free)> reply(
+        xcb_grab_keyboard_reply(connection.get(),
+                                xcb_grab_keyboard(connection.get(), false, root, XCB_CURRENT_TIME,
+                                                  XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                                nullptr),
+        &std::free);
+    if (reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED)
+      return true;
+    xcb_ungrab_keyboard(connection.get(), XCB_CURRENT_TIME);
+    xcb_flush(connection.get());
+    if (deadline.hasExpired())
+      return false;
+    QThread::msleep(50);
+  }
 }
 
 QString ProgramRun::xdotool(const QStringList& arguments) {
