@@ -240,9 +240,14 @@ std::vector<Mount> parseMounts(const QByteArray& bytes) {
     if (fields.size() < 2)
       continue;
     mounts.push_back({fromHostBytes(unescapeMountField(fields[0]).toStdString()),
-                      fromHostBytes(unescapeMountField(fields[1]).toStdString())});
+                      fromHostBytes(unescapeMountField(fields[1]).toStdString()),
+                      fields.size() > 2 ? QString::fromLatin1(fields[2]) : QString()});
   }
   return mounts;
+}
+
+std::vector<Mount> readMountTable() {
+  return currentMounts();
 }
 
 QString mountPointOf(const QString& device, const std::vector<Mount>& mounts) {

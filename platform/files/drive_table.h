@@ -67,8 +67,11 @@ std::vector<DriveLine> parseDrivesFile(const QByteArray& bytes);
 struct Mount {
   QString device;
   QString folder;
+  QString type;  // the file system: ext4, vfat, proc, nfs4, fuse.sshfs, ...
 };
 std::vector<Mount> parseMounts(const QByteArray& bytes);
+// The mount table of this system now (empty when it cannot be read).
+std::vector<Mount> readMountTable();
 
 // Where the device is mounted according to the mount table (the first
 // mount of it), or empty when it is not mounted. Links to devices
