@@ -306,11 +306,15 @@ TEST(Searcher, AFolderGoneBeforeTheSearchEntersItIsPassedOver) {
 TEST(Searcher, OneSearchAtATimeAndTheWindowMayGoUnderIt) {
   Search search;
   search.open();
+  QString afterTheSecondPress;
   search.scripted.desktop.onLetEventsRun = [&] {
     if (search.scripted.desktop.eventRuns == 2)
       search.click("cmdSearch");  // refused: the first walk goes on alone
+    if (search.scripted.desktop.eventRuns == 3)
+      afterTheSecondPress = search.caption("cmdSearch") + "|" + search.caption("cmdExit");
   };
   search.click("cmdSearch");
+  EXPECT_EQ(afterTheSecondPress, "&Search|Cancel") << "the search still runs";
   EXPECT_EQ(search.found(), search.wholeTree()) << "each file found once, in the walk's order";
   EXPECT_EQ(search.scripted.desktop.eventRuns, 4) << "each of the four folders visited once";
 
