@@ -189,12 +189,18 @@ class ProgramLock : public testing::Test {
   void openPrompt(const QString& key = QStringLiteral("x")) {
     ProgramRun::waitForFocus(canvas, 600);
     QString prompt;
-    for (int press = 0; press < 3 && prompt.isEmpty(); ++press) {
+    int presses = 0;
+    while (presses < 3 && prompt.isEmpty()) {
       ProgramRun::xdotool({"key", key});
+      ++presses;
       prompt = saver.waitForWindow(kPrompt, 3000);
     }
     ASSERT_FALSE(prompt.isEmpty()) << key.toStdString() << " asks for the password";
     ASSERT_TRUE(ProgramRun::waitForFocus(prompt, 5000));
+    // A press again that was not lost, only slow to show its prompt, went
+    // into the prompt as a key typed at once; take it out.
+    for (int press = 1; press < presses; ++press)
+      ProgramRun::xdotool({"key", "BackSpace"});
     promptWindow = prompt;
   }
 
