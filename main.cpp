@@ -1,8 +1,7 @@
-#include <QApplication>
-
 #include "platform/desktop_platform.h"
 #include "platform/lock/guard.h"
 #include "program_windows.h"
+#include "startup/program_application.h"
 #include "startup/startup.h"
 
 int main(int argc, char** argv) {
@@ -12,11 +11,15 @@ int main(int argc, char** argv) {
           isSaverMode(platform::DesktopProcess(argc, argv).commandLine().toUpper())))
     return platform::runGuard(argv);
 
-  QApplication application(argc, argv);
+  ProgramApplication application(argc, argv);
 
   platform::Platform desktop = platform::makeDesktopPlatform(argc, argv);
+  application.endWith([&desktop](int status) { desktop.process->endAtOnce(status); });
   Program program(desktop, programWindows());
-  StartUp(program);
+  application.run([&] {
+    StartUp(program);
+    return true;
+  });
   if (!program.windows.anyVisible())
     return 0;
   return application.exec();

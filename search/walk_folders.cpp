@@ -23,6 +23,7 @@ bool FolderWalk::WalkFolders(const QString& folder, const QString& returnTo) {
   // Every folder is listed once for the whole walk, however often the walk
   // comes back to it.
   const platform::DirectoryLister::Hold listings(platform::DirectoryLister::shared());
+  systemFolders_ = platform::SystemFolders::forWalkFrom(folder);
   bool abandoned = true;
   try {
     abandoned = visit(folder, returnTo);
@@ -64,14 +65,17 @@ bool FolderWalk::visitSubfolders(const QString& folder) {
     if (dirList.subfolderCount() < 1)
       continue;
     const QString subfolder = dirList.subfolder(n - 1);
-    if (subfolder.isEmpty())
-      continue;  // gone since the folder was first listed
+    if (subfolder.isEmpty() || systemFolders_->excludes(subfolder))
+      continue;
     try {
       dirList.setPath(subfolder);
     } catch (const PlatformError& failure) {
       // A folder this user may not open (every ext4 disk has a lost+found
-      // only root may read) is passed over; the walk goes on.
-      if (failure.number() == ErrorNumber::PermissionDenied)
+      // only root may read), or one gone since its parent was listed (a
+      // process's folder, a file manager tidying up), is passed over; the
+      // walk goes on.
+      if (failure.number() == ErrorNumber::PermissionDenied ||
+          failure.number() == ErrorNumber::PathNotFound)
         continue;
       throw;
     }

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <optional>
+
+#include "platform/files/system_folders.h"
 
 class QLabel;
 class QListWidget;
@@ -40,6 +43,9 @@ struct WalkRules {
 // depth first, a folder's own files after everything below it, the
 // subfolders of a folder last one first. Lets pending events run once per
 // folder, so the window's Cancel (clearing SearchActive) is seen there.
+// Stays on real files: never enters the system's pseudo file systems, and
+// passes over a folder it may not open or that went away since its parent
+// was listed.
 class FolderWalk {
  public:
   FolderWalk(Program& program, WalkControls controls, WalkRules rules);
@@ -67,4 +73,5 @@ class FolderWalk {
   WalkControls controls_;
   WalkRules rules_;
   bool running_ = false;
+  std::optional<platform::SystemFolders> systemFolders_;  // of the walk running
 };

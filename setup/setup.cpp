@@ -62,6 +62,13 @@ bool Setup::event(QEvent* event) {
   return QDialog::event(event);
 }
 
+// Without a window manager nothing activates a new window: the access keys
+// would do nothing until the dialog was clicked.
+void Setup::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  activateWindow();
+}
+
 // Only the search dialog is watched, so what is watched is not compared with
 // it: its destructor still sends events through here, when it is no longer a
 // Searcher and reading searcher_ would cast it to one.

@@ -40,6 +40,7 @@ class Setup : public QDialog, public SearchClient {
   bool eventFilter(QObject* watched, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void makeControls();  // setup_layout.cpp

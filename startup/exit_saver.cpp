@@ -57,9 +57,11 @@ void lockInputWhilePasswordRequired(Program& program, QWidget& canvas) {
   platform::Platform& platform = program.platform;
   if (!passwordRequired(platform))
     return;
+  // The guard is told once the grab holds, at that very moment: from then on
+  // it keeps the screen locked should the saver end any other way than
+  // through the password.
+  platform.inputGrab->whenHeld([&platform] { platform.guard->locked(); });
   platform.inputGrab->hold(canvas);
-  // The guard is told once the grab holds: from then on it keeps the screen
-  // locked should the saver end any other way than through the password.
   auto* watch = new QTimer(&canvas);
   watch->setInterval(kGrabWatchMs);
   QElapsedTimer since;

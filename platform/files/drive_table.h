@@ -67,10 +67,11 @@ std::vector<DriveLine> parseDrivesFile(const QByteArray& bytes);
 struct Mount {
   QString device;
   QString folder;
-  QString type;  // the file system: "iso9660", "udf", "ext4", ...
+  QString type;  // the file system: ext4, vfat, iso9660, udf, proc, nfs4, fuse.sshfs, ...
 };
 std::vector<Mount> parseMounts(const QByteArray& bytes);
-// The mount table of this process (/proc/self/mounts).
+// The mount table of this process now (/proc/self/mounts; empty when it
+// cannot be read).
 std::vector<Mount> currentMounts();
 
 // Where the device is mounted according to the mount table (the first

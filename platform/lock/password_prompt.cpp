@@ -1,6 +1,8 @@
 #include "platform/lock/password_prompt.h"
 
+#include <QApplication>
 #include <QDialogButtonBox>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -49,9 +51,11 @@ PasswordDialog::PasswordDialog(QWidget* owner, PasswordCheck check, int idleMs)
   connect(field_, &QLineEdit::textEdited, idle_, qOverload<>(&QTimer::start));
   idle_->start();
   field_->setFocus();
+  qApp->installEventFilter(this);
 }
 
 PasswordDialog::~PasswordDialog() {
+  qApp->removeEventFilter(this);
   if (worker_.joinable())
     worker_.join();
 }
@@ -66,6 +70,20 @@ void PasswordDialog::reject() {
 void PasswordDialog::done(int result) {
   emit closing();
   QDialog::done(result);
+}
+
+bool PasswordDialog::eventFilter(QObject* receiver, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::ShortcutOverride)
+    return QDialog::eventFilter(receiver, event);
+  const auto* widget = qobject_cast<QWidget*>(receiver);
+  if (!widget || widget->window() == this)
+    return false;
+  // A key held down since it woke the prompt repeats; it is not typed.
+  const auto* key = static_cast<QKeyEvent*>(event);
+  if (type == QEvent::KeyPress && !key->isAutoRepeat())
+    QCoreApplication::sendEvent(field_, event);
+  return true;
 }
 
 void PasswordDialog::showEvent(QShowEvent* event) {
@@ -132,10 +150,16 @@ bool DialogPasswordPrompt::verify(QWidget& owner) {
       grab_.release(dialog);
   };
   QObject::connect(&dialog, &PasswordDialog::closing, giveBack);
-  const int result = dialog.exec();
+  // Not modal: a modal prompt would make the window system's keys for the
+  // playback window vanish until the prompt has the focus, and those are the
+  // first letters of a password typed at once. The prompt takes them itself.
+  QEventLoop untilClosed;
+  QObject::connect(&dialog, &QDialog::finished, &untilClosed, &QEventLoop::quit);
+  dialog.show();
+  untilClosed.exec(QEventLoop::DialogExec);
   giveBack();  // however else it left the screen
   open_ = false;
-  return result == QDialog::Accepted;
+  return dialog.result() == QDialog::Accepted;
 }
 
 }  // namespace platform

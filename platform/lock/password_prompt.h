@@ -38,6 +38,9 @@ PasswordCheck pamPasswordCheck();
 // and the prompt stays open, deaf to keys, until the check answers, so no
 // second check starts while one runs. It closes not passed on Escape,
 // Cancel, a refused password, or when nobody types for the idle time.
+// While it is open it takes every key typed at the program's other windows:
+// keys typed at once after the key that woke it reach the playback window
+// until the prompt has the focus, and belong in its field, in order.
 class PasswordDialog final : public QDialog {
   Q_OBJECT
 
@@ -49,6 +52,7 @@ class PasswordDialog final : public QDialog {
 
   void reject() override;
   void done(int result) override;
+  bool eventFilter(QObject* receiver, QEvent* event) override;
 
  signals:
   // The prompt is about to leave the screen, still holding what it took.

@@ -27,6 +27,11 @@ void ScriptedPlayer::invoke(int dispid) {
   record(QStringLiteral("invoke %1").arg(dispid));
 }
 
+void ScriptedPlayer::focusOutEvent(QFocusEvent* event) {
+  Player::focusOutEvent(event);
+  emit LostFocus();
+}
+
 QStringList ScriptedPlayer::takeCalls() {
   QStringList taken;
   taken.swap(calls);

@@ -11,7 +11,8 @@ namespace platform::scripted {
 // A player that plays nothing: it records every call in order ("put 1026
 // \"clip.avi\"", "get 1001", "invoke 2001") and answers reads from `values`.
 // A test raises any event at any moment through the raise functions (or by
-// emitting the signals itself).
+// emitting the signals itself). Like the real player, it raises LostFocus
+// whenever it loses the keyboard focus.
 class ScriptedPlayer final : public Player {
   Q_OBJECT
 
@@ -37,6 +38,9 @@ class ScriptedPlayer final : public Player {
 
   // The calls since the last take, and a fresh record.
   QStringList takeCalls();
+
+ protected:
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   void record(const QString& call);

@@ -233,6 +233,28 @@ TEST(Canvas, ShownItActivatesItselfFullScreenAndLetsTheSleepLockGo) {
   EXPECT_EQ(saver.desktop.guard.sent,
             QStringList{QStringLiteral("covered %1").arg(saver.canvas.winId())});
   ::close(lock[0]);
-  saver.canvas.hide();
-  EXPECT_EQ(saver.exits, 0) << "the window going away is no sign of the user";
+}
+
+TEST(Canvas, LosingTheFocusIsASignOfTheUserTheWindowGoingAwayIsNot) {
+  int exits = 0;
+  auto saver = std::make_unique<Saver>(kThree);
+  saver->canvas.setExitRoutine([&exits](Program&, platform::Player&, QWidget&) { ++exits; });
+  saver->canvas.show();
+  const QDeadlineTimer deadline(5000);
+  while (!saver->canvas.player().hasFocus() && !deadline.hasExpired())
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  ASSERT_TRUE(saver->canvas.player().hasFocus());
+  QWidget other;
+  other.show();
+  other.activateWindow();
+  while (saver->canvas.player().hasFocus() && !deadline.hasExpired())
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  EXPECT_EQ(exits, 1) << "another window taking the focus";
+
+  saver->canvas.activateWindow();
+  while (!saver->canvas.player().hasFocus() && !deadline.hasExpired())
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  ASSERT_TRUE(saver->canvas.player().hasFocus());
+  saver.reset();
+  EXPECT_EQ(exits, 1) << "the window going away is no sign of the user";
 }

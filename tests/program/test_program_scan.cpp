@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -61,4 +62,35 @@ TEST(ProgramScan, TheDriveMappedToAFolderIsScannedAndItsClipsPlay) {
 
   ASSERT_EQ(::kill(static_cast<pid_t>(saver.processId()), SIGTERM), 0);
   EXPECT_EQ(saver.waitForExit(3000), 0);
+}
+
+// C: is / unless the drives file says otherwise: a scan of it walks the whole
+// system, which must neither end the saver on a process's folder that ends
+// under the walk nor wander into the kernel's file systems.
+TEST(ProgramScan, AScanOfTheRootFolderReachesPlaybackAndPlaysWhatItFound) {
+  if (!haveDisplay())
+    GTEST_SKIP() << "needs an X display; ./x test provides one";
+  ProgramRun saver;
+  const TempFolder& folder = saver.folder();
+  // A name no other file on the system is likely to match.
+  const QString clip = media::makeVideo(folder / "red.mpg", {160, 90}, 1.5, Qt::red);
+  ASSERT_TRUE(QFile::rename(clip, folder / "red.rvscan"));
+  QFile drives(saver.configFolder() + "/drives");
+  ASSERT_TRUE(drives.open(QIODevice::WriteOnly));
+  drives.write("C: /\n");
+  drives.close();
+  saver.writeSettingsFile("C:\r\n*.RVSCAN\r\n");
+  saver.start({"/S"});
+  // The walk of / takes about ten seconds on an idle test machine.
+  const QString canvas = saver.waitForWindow("Reelvista", 120000);
+  ASSERT_FALSE(canvas.isEmpty()) << saver.standardError().toStdString();
+
+  const QDeadlineTimer deadline(20000);
+  char colour = '-';
+  while (colour != 'r' && !deadline.hasExpired())
+    colour = middleColour(QImage(saver.screenshot("root-scan")));
+  EXPECT_EQ(colour, 'r') << "the clip found plays";
+  ASSERT_TRUE(ProgramRun::waitForFocus(canvas, 10000));
+  ProgramRun::xdotool({"key", "x"});
+  EXPECT_EQ(saver.waitForExit(10000), 0) << "a key still ends it";
 }

@@ -191,8 +191,7 @@ TEST_F(ProgramSettings, TypeAPathAddItPressEnterAndTheFileHoldsIt) {
   run.start({});
   const QString window = run.waitForWindow("Settings", 15000);
   ASSERT_FALSE(window.isEmpty());
-  ProgramRun::xdotool({"windowfocus", "--sync", window});
-  QThread::msleep(300);
+  ASSERT_TRUE(ProgramRun::waitForFocus(window, 10000)) << "the dialog takes the focus itself";
 
   // The focus starts in the patterns; Text2 is four Tabs on.
   keys({"Tab", "Tab", "Tab", "Tab"});

@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <optional>
 
 #include "platform/errors.h"
 #include "platform/scripted/scripted_platform.h"
 #include "program_windows.h"
 #include "startup/program.h"
+#include "startup/program_application.h"
 #include "startup/startup.h"
 #include "support/qt_printers.h"
 #include "support/temp_folder.h"
@@ -49,7 +51,20 @@ class Start {
 
   TempFolder folder;
   ScriptedPlatform desktop;
-  Program program{desktop.platform, programWindows()};
+  // True when the scan window was loaded after the playback window had
+  // begun to play, that is by the playback window's activation.
+  bool winSeekLoadedByPlayback = false;
+  Program program{desktop.platform, watchingWinSeek()};
+
+ private:
+  Windows::Factories watchingWinSeek() {
+    Windows::Factories factories = programWindows();
+    factories.winSeek = [this, make = factories.winSeek](Program& run) {
+      winSeekLoadedByPlayback = desktop.player && !desktop.player->calls.isEmpty();
+      return make(run);
+    };
+    return factories;
+  }
 };
 
 const QByteArray kSaverAtOnce = "\r\n*.AVI\r\n/clips/a.avi\r\n";
@@ -62,7 +77,12 @@ TEST(StartUp, SaverSwitchInAnyCaseOpensPlaybackOrTheScan) {
   EXPECT_FALSE(lower.run());
   EXPECT_EQ(lower.shownWindows(), QStringList({"Canvas"}));
   EXPECT_EQ(lower.program.state.PlayCount, 1);
-  EXPECT_FALSE(lower.program.windows.isWinSeekLoaded());
+  const QDeadlineTimer deadline(5000);
+  while (!lower.program.windows.isWinSeekLoaded() && !deadline.hasExpired())
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  EXPECT_TRUE(lower.winSeekLoadedByPlayback)
+      << "start-up never loads the scan window; the playback window, active, loads it hidden";
+  EXPECT_EQ(lower.shownWindows(), QStringList({"Canvas"}));
 
   Start scan("/S", kSaverWithScan);
   int eventRunsBeforeShow = -1;
@@ -176,4 +196,28 @@ TEST(StartUp, ASaverThatFailedAgainAndAgainPlaysNothingAndSkipsTheScan) {
   EXPECT_FALSE(start.run());
   EXPECT_EQ(start.shownWindows(), QStringList({"Canvas"}));
   EXPECT_EQ(start.program.state.PlayCount, 0);
+}
+
+TEST(ProgramApplication, AFailureEscapingAHandlerEndsTheProgramWithItsDescription) {
+  std::vector<int> endings;
+  const auto end = [&](int status) { endings.push_back(status); };
+  QObject player;
+  QObject::connect(&player, &QObject::objectNameChanged, [] {
+    throw platform::PlatformError(platform::ErrorNumber::Other, "The media player cannot start.");
+  });
+  testing::internal::CaptureStderr();
+  runEndingOnFailure(
+      [&] {
+        player.setObjectName("player");  // the signal's handler throws
+        return true;
+      },
+      end);
+  runEndingOnFailure([]() -> bool { throw std::runtime_error("out of luck"); }, end);
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("Reelvista: The media player cannot start.\n"), std::string::npos) << said;
+  EXPECT_NE(said.find("Reelvista: out of luck\n"), std::string::npos) << said;
+  EXPECT_EQ(endings, (std::vector<int>{1, 1}));
+
+  EXPECT_FALSE(runEndingOnFailure([] { return false; }, end)) << "a handler's own answer";
+  EXPECT_EQ(endings.size(), 2u) << "and no ending without a failure";
 }

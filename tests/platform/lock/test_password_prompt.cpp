@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -40,7 +41,11 @@ struct FakeCheck {
 };
 
 PasswordDialog* openDialog() {
-  return qobject_cast<PasswordDialog*>(QApplication::activeModalWidget());
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (auto* dialog = qobject_cast<PasswordDialog*>(window); dialog && dialog->isVisible())
+      return dialog;
+  }
+  return nullptr;
 }
 
 QLineEdit* field() {
@@ -147,5 +152,27 @@ TEST_F(Prompt, OnlyOnePromptAtATime) {
   });
   EXPECT_FALSE(prompt.verify(owner));
   EXPECT_FALSE(second);
-  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  EXPECT_EQ(openDialog(), nullptr);
+}
+
+// The playback window's player, which had the focus when the first key woke
+// the prompt.
+struct Player : QWidget {
+  using QWidget::QWidget;
+  void keyPressEvent(QKeyEvent*) override { ++keys; }
+  int keys = 0;
+};
+
+TEST_F(Prompt, KeysTypedAtThePlaybackWindowGoToTheFieldInOrderReturnIncluded) {
+  Player player(&owner);
+  whileOpen([&] {
+    // The key that woke the prompt, still held down, repeats: it is not typed.
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, "x", true);
+    QApplication::sendEvent(&player, &repeat);
+    QTest::keyClicks(&player, "right horse");
+    QTest::keyClick(&player, Qt::Key_Return);
+  });
+  EXPECT_TRUE(verify());
+  EXPECT_EQ(check.seen, QByteArrayList{"right horse"});
+  EXPECT_EQ(player.keys, 0) << "no key reached the playback window";
 }
