@@ -28,7 +28,7 @@ class InputGrab {
   virtual bool hasHeld(const QWidget& window) const = 0;
   // Called the moment a grab that was tried again holds, so that the lock can
   // be reported without a gap (a grab that holds at once is seen by hasHeld).
-  virtual void whenHeld(std::function<void()> listener) { (void)listener; }
+  virtual void whenHeld(std::function<void()> listener) = 0;
 };
 
 // The grab of the window system, through the windows' own keyboard and

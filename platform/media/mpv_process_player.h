@@ -80,7 +80,7 @@ class MpvProcessPlayer final : public Player {
 
   bool ensureRunning();
   QStringList arguments();
-  void request(const QJsonArray& command, Reply reply = {});
+  void request(const QJsonArray& words, Reply reply = {});
   void setProperty(const QString& name, const QJsonValue& value);
   void onLine(const QByteArray& line);
   void onEvent(const QJsonObject& event);

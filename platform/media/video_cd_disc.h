@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-struct _CdIo;  // libcdio's handle, CdIo_t
+// libcdio's handle, CdIo_t, under the name libcdio gives it.
+struct _CdIo;  // NOLINT(bugprone-reserved-identifier)
 
 namespace platform {
 
@@ -42,10 +43,10 @@ class VideoCdDisc {
   // of its Form 2 sectors that carry video, sound or data, in order; empty and
   // padding sectors are left out. False when a read or a write failed before
   // the end of the track (a disc taken out, a reader that went away).
-  bool copyTrack(int track, int fd) const;
+  bool copyTrack(int number, int fd) const;
 
  private:
-  _CdIo* cdio_ = nullptr;
+  _CdIo* cdio_ = nullptr;  // NOLINT(bugprone-reserved-identifier)
 };
 
 }  // namespace platform

@@ -47,6 +47,9 @@ class ScriptedInputGrab final : public InputGrab {
   void hold(QWidget& window) override;
   void release(QWidget& window) override;
   bool hasHeld(const QWidget& window) const override;
+  // Every hold holds at once, as hasHeld tells; the listener is only kept.
+  void whenHeld(std::function<void()> listener) override { heldListener = std::move(listener); }
+  std::function<void()> heldListener;
 };
 
 // The line to the guard: records "covered <id>", "locked" and "unlocked".

@@ -95,7 +95,7 @@ class ProgramPlayerFailure : public testing::Test {
 
   qint64 player() {
     qint64 pid = 0;
-    waitUntil([&] { return (pid = playerOf(saver.processId())) != 0; }, 10000);
+    waitUntil([&] { return (pid = playerOf(saver.saverProcessId())) != 0; }, 10000);
     return pid;
   }
 
@@ -113,7 +113,8 @@ TEST_F(ProgramPlayerFailure, APlayerKilledOrStoppedWhilePlayingGivesWayToTheNext
     ASSERT_GT(before, 0);
     ASSERT_EQ(::kill(static_cast<pid_t>(before), signal), 0);
     qint64 after = 0;
-    EXPECT_TRUE(waitUntil([&] { return (after = playerOf(saver.processId())) != before; }, kHungMs))
+    EXPECT_TRUE(
+        waitUntil([&] { return (after = playerOf(saver.saverProcessId())) != before; }, kHungMs))
         << signal;
     ASSERT_TRUE(running()) << signal;
     EXPECT_TRUE(
@@ -135,7 +136,7 @@ TEST_F(ProgramPlayerFailure, APlayerKilledWhileOpeningLeavesTheScreenBlackUntilA
     run.start({"/S"});
     // Stopped as soon as it is there, before it can open anything.
     qint64 pid = 0;
-    ASSERT_TRUE(waitUntil([&] { return (pid = playerOf(run.processId())) != 0; }, 15000));
+    ASSERT_TRUE(waitUntil([&] { return (pid = playerOf(run.saverProcessId())) != 0; }, 15000));
     ASSERT_EQ(::kill(static_cast<pid_t>(pid), SIGSTOP), 0);
     ASSERT_FALSE(run.waitForWindow("Reelvista", 15000).isEmpty());
     QThread::msleep(500);  // the file asked for
@@ -161,8 +162,9 @@ TEST_F(ProgramPlayerFailure, WithThePasswordOnTheGrabHoldsWhenThePlayerDies) {
   startPlaying();
   ASSERT_FALSE(keyboardFree());
   const qint64 before = player();
+  ASSERT_GT(before, 0);  // kill(0) would end the test's own process group
   ASSERT_EQ(::kill(static_cast<pid_t>(before), SIGKILL), 0);
-  ASSERT_TRUE(waitUntil([&] { return playerOf(saver.processId()) != before; }, kHungMs));
+  ASSERT_TRUE(waitUntil([&] { return playerOf(saver.saverProcessId()) != before; }, kHungMs));
   EXPECT_FALSE(keyboardFree()) << "the grab still holds";
   EXPECT_TRUE(waitUntil([&] { return middleOf(saver) == 'c'; }, 15000));
 
