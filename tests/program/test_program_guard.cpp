@@ -27,6 +27,7 @@
 #include "support/media.h"
 #include "support/program_run.h"
 #include "support/temp_folder.h"
+#include "support/wait.h"
 
 namespace {
 
@@ -136,16 +137,6 @@ bool keyboardFree() {
   const bool free = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
   xcb_disconnect(connection);
   return free;
-}
-
-bool waitUntil(const std::function<bool()>& done, int milliseconds) {
-  const QDeadlineTimer deadline(milliseconds);
-  while (!done()) {
-    if (deadline.hasExpired())
-      return false;
-    QThread::msleep(20);
-  }
-  return true;
 }
 
 // An X server of its own with RandR monitors, which Xvfb does not keep:

@@ -17,21 +17,12 @@
 #include "support/media.h"
 #include "support/pam_matrix.h"
 #include "support/program_run.h"
+#include "support/wait.h"
 
 namespace {
 
 // mpv answers within this or is replaced; a little more for a loaded machine.
 constexpr int kHungMs = 5000 + 5000;
-
-bool waitUntil(const std::function<bool()>& condition, int milliseconds) {
-  const QDeadlineTimer deadline(milliseconds);
-  while (!condition()) {
-    if (deadline.hasExpired())
-      return false;
-    QThread::msleep(5);
-  }
-  return true;
-}
 
 // The mpv processes the saver started, 0 when there is none.
 qint64 playerOf(qint64 saver) {

@@ -16,19 +16,13 @@
 #include "platform/media/mpv_process_player.h"
 #include "support/media.h"
 #include "support/temp_folder.h"
+#include "support/wait.h"
 
 using platform::Dispid;
 using platform::MpvProcessPlayer;
 namespace play_state = platform::play_state;
 
 namespace {
-
-bool waitUntil(const std::function<bool()>& condition, int milliseconds) {
-  const QDeadlineTimer deadline(milliseconds);
-  while (!condition() && !deadline.hasExpired())
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return condition();
-}
 
 // A player with everything it reports written down.
 struct Watched {
@@ -53,10 +47,10 @@ struct Watched {
     player.invoke(Dispid::Play);
   }
   bool ready(int milliseconds = 10000) {
-    return waitUntil([this] { return !readyStates.empty(); }, milliseconds);
+    return waitRunningEvents([this] { return !readyStates.empty(); }, milliseconds);
   }
   bool reached(int from, int to, int milliseconds = 10000) {
-    return waitUntil(
+    return waitRunningEvents(
         [&] {
           return std::find(playStates.begin(), playStates.end(), std::pair{from, to}) !=
                  playStates.end();
@@ -123,7 +117,7 @@ TEST(MpvProcessPlayer, PlaysToTheEndAsStoppedAndPausesOnlyOnAPause) {
   ASSERT_TRUE(watched.ready());
   watched.play();
   ASSERT_TRUE(watched.reached(play_state::kStopped, play_state::kPlaying));
-  waitUntil([] { return false; }, 300);  // someone pauses it a little later
+  waitRunningEvents([] { return false; }, 300);  // someone pauses it a little later
   watched.playStates.clear();
   watched.player.mpvCommand({"set", "pause", "yes"});
   ASSERT_TRUE(watched.reached(play_state::kPlaying, play_state::kPaused));
@@ -176,8 +170,8 @@ TEST(MpvProcessPlayer, DamagedFilesAndThingsThatAreNoFileNeitherStallNorPlayAnyt
 namespace {
 
 bool processGone(qint64 pid) {
-  return waitUntil([pid] { return !QFile::exists(QStringLiteral("/proc/%1").arg(pid)); },
-                   MpvProcessPlayer::kAnswerMs + 5000);
+  return waitRunningEvents([pid] { return !QFile::exists(QStringLiteral("/proc/%1").arg(pid)); },
+                           MpvProcessPlayer::kAnswerMs + 5000);
 }
 
 }  // namespace
@@ -197,7 +191,7 @@ TEST(MpvProcessPlayer, RunsApartAndIsReplacedWhenItDiesOrHangs) {
     QFile oom(QStringLiteral("/proc/%1/oom_score_adj").arg(first));
     return oom.open(QIODevice::ReadOnly) ? oom.readAll().trimmed() : QByteArray();
   };
-  EXPECT_TRUE(waitUntil([&] { return oomScore() == "1000"; }, 5000)) << "the first to go";
+  EXPECT_TRUE(waitRunningEvents([&] { return oomScore() == "1000"; }, 5000)) << "the first to go";
   for (const QFileInfo& fd : QDir(QStringLiteral("/proc/%1/fd").arg(first)).entryInfoList())
     EXPECT_NE(fd.symLinkTarget(), secret.fileName());
 

@@ -13,19 +13,13 @@
 #include "support/media.h"
 #include "support/temp_folder.h"
 #include "support/video_cd_image.h"
+#include "support/wait.h"
 
 using platform::Dispid;
 using platform::MpvProcessPlayer;
 namespace play_state = platform::play_state;
 
 namespace {
-
-bool waitUntil(const std::function<bool()>& condition, int milliseconds) {
-  const QDeadlineTimer deadline(milliseconds);
-  while (!condition() && !deadline.hasExpired())
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return condition();
-}
 
 struct Played {
   bool ready = false;
@@ -45,7 +39,7 @@ Played play(MpvProcessPlayer& player, const QString& path, int readyMs = 20000) 
                      seen.playStates.push_back({from, to});
                    });
   player.put(Dispid::FileName, path);
-  if (!waitUntil([&] { return seen.ready; }, readyMs))
+  if (!waitRunningEvents([&] { return seen.ready; }, readyMs))
     return seen;
   seen.width = player.get(Dispid::ImageSourceWidth).toInt();
   seen.height = player.get(Dispid::ImageSourceHeight).toInt();
@@ -53,7 +47,7 @@ Played play(MpvProcessPlayer& player, const QString& path, int readyMs = 20000) 
   QElapsedTimer timer;
   timer.start();
   player.invoke(Dispid::Play);
-  if (waitUntil([&] { return player.playState() == play_state::kStopped; }, 60000))
+  if (waitRunningEvents([&] { return player.playState() == play_state::kStopped; }, 60000))
     seen.playedMs = timer.elapsed();
   return seen;
 }
