@@ -111,10 +111,9 @@ TEST(MpvProcessPlayerEntries, AVideoCdTrackTheDiscWillNotReadPlaysFromItsImage) 
   QDir(folder.path()).mkpath("cd/MPEGAV");
   for (const QString track : {"AVSEQ01.DAT", "AVSEQ02.DAT"})
     ASSERT_TRUE(QFile::link("/proc/self/mem", folder / "cd/MPEGAV/" + track));
-  const auto mounts =
-      platform::parseMounts((image.cue + " " + folder / "cd" + " iso9660 ro 0 0\n").toUtf8());
+  const QByteArray mountLine = (image.cue + " " + folder / "cd" + " iso9660 ro 0 0\n").toUtf8();
   MpvProcessPlayer player(nullptr, MpvProcessPlayer::Picture::None);
-  player.setMountTable([mounts] { return mounts; });
+  player.setMountTable([mountLine] { return platform::parseMounts(mountLine); });
 
   for (const QString track : {"AVSEQ01.DAT", "AVSEQ02.DAT"}) {
     const Played played = play(player, folder / "cd/MPEGAV/" + track);

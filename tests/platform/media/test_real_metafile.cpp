@@ -47,12 +47,12 @@ TEST(RealMetafile, ALargeOrBinaryFileIsRefusedAtOnce) {
   TempFolder folder;
   const QString clip = folder.write("clip.rm", "x");
   QByteArray large;
-  while (large.size() < 10 * 1024 * 1024)
+  while (large.size() < qsizetype{10} * 1024 * 1024)
     large += (clip + "\n").toUtf8();
   const QString big = folder.write("big.rmm", large);
   const QString binary = folder.write("binary.rmm", (clip + "\n").toUtf8() + QByteArray(64, '\0'));
   const QString justRight =
-      folder.write("fits.rmm", large.left(large.lastIndexOf('\n', 16 * 1024) + 1));
+      folder.write("fits.rmm", large.left(large.lastIndexOf('\n', qsizetype{16} * 1024) + 1));
 
   QElapsedTimer timer;
   timer.start();
