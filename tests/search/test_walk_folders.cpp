@@ -265,7 +265,7 @@ TEST(WalkFolders, AFolderThisUserMayNotOpenIsPassedOver) {
 TEST(WalkFolders, AFolderThatVanishesBeforeTheWalkEntersItIsPassedOver) {
   TempFolder folder;
   // B1 goes away after B was listed, before the walk goes into it.
-  for (WalkRules rules : {WalkRules{}, scanRules()}) {
+  for (const WalkRules& rules : {WalkRules{}, scanRules()}) {
     makeTree(folder);
     WalkWindow window(rules);
     window.filList.setPattern("*.AVI");

@@ -14,7 +14,7 @@
 namespace {
 
 QString requiredEnvironment(const char* name) {
-  const QString value = qEnvironmentVariable(name);
+  QString value = qEnvironmentVariable(name);
   if (value.isEmpty())
     throw std::runtime_error(std::string(name) + " is not set");
   return value;
@@ -210,7 +210,7 @@ QString ProgramRun::xdotool(const QStringList& arguments) {
 QString ProgramRun::screenshot(const QString& name) const {
   const QString directory = qEnvironmentVariable("REELVISTA_SCREENSHOTS", folder_.path());
   QDir().mkpath(directory);
-  const QString file = directory + "/" + name + ".png";
+  QString file = directory + "/" + name + ".png";
   runTool("ffmpeg", {"-loglevel", "error", "-y", "-f", "x11grab", "-i",
                      qEnvironmentVariable("DISPLAY"), "-frames:v", "1", file});
   return file;

@@ -22,7 +22,7 @@ TempFolder::~TempFolder() {
 }
 
 QString TempFolder::write(const QString& name, const QByteArray& bytes) const {
-  const QString file = *this / name;
+  QString file = *this / name;
   QDir().mkpath(QFileInfo(file).path());
   QFile out(file);
   if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size()) {
