@@ -39,7 +39,7 @@ QStringList processFamily(qint64 pid) {
 
 QString searchWindows(qint64 pid, const QString& title) {
   for (const QString& member : processFamily(pid)) {
-    const QString found = ProgramRun::xdotool(
+    QString found = ProgramRun::xdotool(
         {"search", "--all", "--onlyvisible", "--pid", member, "--name", "^" + title + "$"});
     if (!found.isEmpty())
       return found;
