@@ -11,6 +11,7 @@
 #include "platform/errors.h"
 #include "platform/files/host_text.h"
 #include "platform/scripted/scripted_drive_table.h"
+#include "support/failure.h"
 #include "support/qt_printers.h"
 #include "support/temp_folder.h"
 #include "support/unprivileged.h"
@@ -21,15 +22,6 @@ using platform::FolderList;
 using platform::PlatformError;
 
 namespace {
-
-ErrorNumber failureOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const PlatformError& error) {
-    return error.number();
-  }
-  return ErrorNumber::Other;
-}
 
 QStringList subfolders(const FolderList& list) {
   QStringList names;

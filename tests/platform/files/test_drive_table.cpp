@@ -4,26 +4,15 @@
 #include "platform/errors.h"
 #include "platform/files/drive_table.h"
 #include "platform/scripted/scripted_drive_table.h"
+#include "support/failure.h"
 #include "support/qt_printers.h"
 #include "support/temp_folder.h"
 
 using platform::DesktopDriveTable;
 using platform::DriveList;
 using platform::ErrorNumber;
-using platform::PlatformError;
 
-namespace {
-
-ErrorNumber failureOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const PlatformError& error) {
-    return error.number();
-  }
-  return ErrorNumber::Other;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 TEST(DriveTable, TheDrivesFileNamesAFolderOrADeviceALine) {
   qputenv("HOME", "/home/someone");
