@@ -204,17 +204,17 @@ void Canvas::Reelvista1_LostFocus() {
   exitOnInput();
 }
 
-// The first time the window is up over the whole screen, an idle daemon
-// that holds off sleep until then may let it go, and the screen locks when
-// a password is required.
+// The first time the window is up over the whole screen, the screen locks
+// when a password is required, and then an idle daemon that holds off sleep
+// until then may let it go.
 void Canvas::screenCovered() {
   if (covered_)
     return;
   covered_ = true;
   coverDeadline_->stop();
   program_.platform.guard->covered(static_cast<std::uint32_t>(winId()));
-  platform::releaseSleepLock();
   lockInputWhilePasswordRequired(program_, *this);
+  platform::releaseSleepLock();
 }
 
 void Canvas::giveUpUncovered() {

@@ -57,10 +57,11 @@ void lockInputWhilePasswordRequired(Program& program, QWidget& canvas) {
   platform::Platform& platform = program.platform;
   if (!passwordRequired(platform))
     return;
-  // The guard is told once the grab holds, at that very moment: from then on
-  // it keeps the screen locked should the saver end any other way than
-  // through the password.
-  platform.inputGrab->whenHeld([&platform] { platform.guard->locked(); });
+  // The guard is told before the grab is even tried: from then on it keeps
+  // the screen locked should the saver end any other way than through the
+  // password, in the moment between the grab holding and this process
+  // hearing so too.
+  platform.guard->locked();
   platform.inputGrab->hold(canvas);
   auto* watch = new QTimer(&canvas);
   watch->setInterval(kGrabWatchMs);
@@ -70,7 +71,6 @@ void lockInputWhilePasswordRequired(Program& program, QWidget& canvas) {
     if (platform.inputGrab->hasHeld(canvas)) {
       watch->deleteLater();
       watch->stop();
-      platform.guard->locked();
       return;
     }
     if (since.elapsed() < kGrabDeadlineMs)
@@ -78,6 +78,7 @@ void lockInputWhilePasswordRequired(Program& program, QWidget& canvas) {
     std::fprintf(stderr,
                  "Reelvista: the keyboard and the pointer could not be taken, so the screen "
                  "cannot be locked; the saver ends.\n");
+    platform.guard->cannotLock();
     platform.process->endAtOnce(1);
   };
   QObject::connect(watch, &QTimer::timeout, &canvas, check);

@@ -26,7 +26,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// As often as the saver tries its own grab.
+// A dead saver's grab lasts until the X server has seen its connection
+// close, which may come after the guard's first try: the tries start close
+// together, so that the keyboard is free for as short a moment as can be,
+// and slow down to as often as the saver tries its own grab.
+constexpr milliseconds kFirstGrabRetry{2};
 constexpr milliseconds kGrabRetry{100};
 // RandR does not tell of every monitor change on every server; a look now
 // and then catches the rest.
@@ -108,8 +112,10 @@ class Guard {
   GuardMessageReader reader_;
   Clock::time_point saverStarted_;
   bool lockOn_ = false;
+  bool lockedByTheGuard_ = false;  // a saver has ended while locked
   bool grabbing_ = false;
   bool grabHeld_ = false;
+  milliseconds grabRetry_{kFirstGrabRetry};
   int failuresInARow_ = 0;
   std::optional<Clock::time_point> restartAt_;
   Clock::time_point nextGrab_;
@@ -184,6 +190,14 @@ void Guard::onMessage(const GuardMessage& message) {
     case GuardMessage::Kind::Unlocked:
       lockOn_ = false;
       break;
+    // A saver that never held the grab locked nothing, and the guard ends
+    // with it as before. A screen the guard once had to lock itself stays
+    // locked: a saver started again in its place that cannot take the grab
+    // (someone else holds it) must not open it.
+    case GuardMessage::Kind::CannotLock:
+      if (!lockedByTheGuard_)
+        lockOn_ = false;
+      break;
   }
 }
 
@@ -198,6 +212,7 @@ std::optional<int> Guard::onSaverEnded(int waitStatus) {
   if (!lockOn_)
     return statusOf(waitStatus);
   lockWithoutSaver();
+  lockedByTheGuard_ = true;
   if (Clock::now() - saverStarted_ >= kHealthyRun)
     failuresInARow_ = 0;
   ++failuresInARow_;
@@ -211,11 +226,14 @@ std::optional<int> Guard::onSaverEnded(int waitStatus) {
   return std::nullopt;
 }
 
+// The grab first: the covers are on screen already, under the playback
+// window that just went.
 void Guard::lockWithoutSaver() {
-  covers_.raise();
   grabbing_ = true;
   grabHeld_ = covers_.grabInput();
-  nextGrab_ = Clock::now() + kGrabRetry;
+  grabRetry_ = kFirstGrabRetry;
+  nextGrab_ = Clock::now() + grabRetry_;
+  covers_.raise();
 }
 
 int Guard::endOnTerminate() {
@@ -268,7 +286,8 @@ void Guard::onTimers() {
   const Clock::time_point now = Clock::now();
   if (grabbing_ && !grabHeld_ && now >= nextGrab_) {
     grabHeld_ = covers_.grabInput();
-    nextGrab_ = now + kGrabRetry;
+    grabRetry_ = std::min(grabRetry_ * 2, kGrabRetry);
+    nextGrab_ = now + grabRetry_;
   }
   if (covers_.active() && now >= nextMonitorLook_) {
     covers_.follow();
@@ -286,6 +305,11 @@ void Guard::onTimers() {
 }
 
 int Guard::run() {
+  // Black from the start: a saver that dies in the moment after it covered
+  // the screen, before the guard heard so, leaves these covers and not the
+  // desktop. Its playback window comes up over them, and they go under it
+  // once it says it covers the screen.
+  covers_.raise();
   if (!startSaver()) {
     complain("the saver could not be started.");
     return 1;

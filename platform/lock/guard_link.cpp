@@ -48,6 +48,11 @@ void DescriptorGuardLink::unlocked() {
   send(line.data(), line.size());
 }
 
+void DescriptorGuardLink::cannotLock() {
+  const std::string line = guardLine({GuardMessage::Kind::CannotLock});
+  send(line.data(), line.size());
+}
+
 void DescriptorGuardLink::send(const char* line, std::size_t length) {
   if (descriptor_ < 0)
     return;

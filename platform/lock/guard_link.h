@@ -12,12 +12,17 @@ class GuardLink {
 
   // The playback window (its window id) covers the screen.
   virtual void covered(std::uint32_t window) = 0;
-  // The input grab holds because a password is required: from now on the
-  // saver ending any other way than through unlocked() leaves the screen
-  // locked by the guard.
+  // A password is required, and the input grab is about to be taken: from
+  // now on the saver ending any other way than through unlocked() leaves
+  // the screen locked by the guard.
   virtual void locked() = 0;
   // The password passed or none was asked: the program ends right after.
   virtual void unlocked() = 0;
+  // The grab never held, so nothing was locked: the program ends right
+  // after, and the guard with it, unless the guard has had to lock the
+  // screen itself since it started (a saver before this one ended while
+  // locked); then only the password opens it.
+  virtual void cannotLock() = 0;
   // True when the guard asks for a black screen only: the saver failed too
   // often in a row with what it had to play.
   virtual bool playNothing() const = 0;
@@ -39,6 +44,7 @@ class DescriptorGuardLink final : public GuardLink {
   void covered(std::uint32_t window) override;
   void locked() override;
   void unlocked() override;
+  void cannotLock() override;
   bool playNothing() const override { return playNothing_; }
 
  private:

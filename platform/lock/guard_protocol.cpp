@@ -14,6 +14,8 @@ std::optional<GuardMessage> parse(std::string_view line) {
     return GuardMessage{GuardMessage::Kind::Locked};
   if (line == "unlocked")
     return GuardMessage{GuardMessage::Kind::Unlocked};
+  if (line == "cannot-lock")
+    return GuardMessage{GuardMessage::Kind::CannotLock};
   if (!line.starts_with(kCovered))
     return std::nullopt;
   const std::string_view number = line.substr(kCovered.size());
@@ -34,6 +36,8 @@ std::string guardLine(const GuardMessage& message) {
       return "locked\n";
     case GuardMessage::Kind::Unlocked:
       return "unlocked\n";
+    case GuardMessage::Kind::CannotLock:
+      return "cannot-lock\n";
   }
   return {};
 }

@@ -9,10 +9,11 @@ namespace platform {
 
 // What the saver tells the guard that started it, one line each:
 //   "covered <window id>"  the playback window covers the screen
-//   "locked"               the input grab holds because a password is required
+//   "locked"               a password is required; the input grab is taken next
 //   "unlocked"             the password passed (or none was asked); it ends now
+//   "cannot-lock"          the input grab never held; it ends now
 struct GuardMessage {
-  enum class Kind { Covered, Locked, Unlocked };
+  enum class Kind { Covered, Locked, Unlocked, CannotLock };
   Kind kind = Kind::Covered;
   std::uint32_t window = 0;  // of "covered"
 

@@ -75,8 +75,6 @@ void WindowSystemInputGrab::attempt() {
   if (grab(*holder->window)) {
     holder->held = true;
     retry_->stop();
-    if (heldListener_)
-      heldListener_();
   } else if (!retry_->isActive()) {
     retry_->start();
   }

@@ -3,7 +3,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
-#include <functional>
 #include <vector>
 
 class QTimer;
@@ -26,9 +25,6 @@ class InputGrab {
   virtual void release(QWidget& window) = 0;
   // True when the window has held them at some moment since its hold.
   virtual bool hasHeld(const QWidget& window) const = 0;
-  // Called the moment a grab that was tried again holds, so that the lock can
-  // be reported without a gap (a grab that holds at once is seen by hasHeld).
-  virtual void whenHeld(std::function<void()> listener) = 0;
 };
 
 // The grab of the window system, through the windows' own keyboard and
@@ -41,7 +37,6 @@ class WindowSystemInputGrab final : public QObject, public InputGrab {
   void hold(QWidget& window) override;
   void release(QWidget& window) override;
   bool hasHeld(const QWidget& window) const override;
-  void whenHeld(std::function<void()> listener) override { heldListener_ = std::move(listener); }
 
  private:
   void attempt();
@@ -55,7 +50,6 @@ class WindowSystemInputGrab final : public QObject, public InputGrab {
 
   std::vector<Holder> holders_;  // the last one holds the grab
   QTimer* retry_ = nullptr;
-  std::function<void()> heldListener_;
 };
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 
 namespace platform {
 namespace {
@@ -69,6 +70,10 @@ xcb_window_t MonitorCovers::makeCover(const Area& area) {
   xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window, screen_->root, area.x, area.y,
                     area.width, area.height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual,
                     XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+  // A name, for whoever looks at the screen's windows (xwininfo -tree).
+  constexpr std::string_view name = "Reelvista cover";
+  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING,
+                      8, name.size(), name.data());
   return window;
 }
 

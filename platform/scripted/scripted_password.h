@@ -47,12 +47,10 @@ class ScriptedInputGrab final : public InputGrab {
   void hold(QWidget& window) override;
   void release(QWidget& window) override;
   bool hasHeld(const QWidget& window) const override;
-  // Every hold holds at once, as hasHeld tells; the listener is only kept.
-  void whenHeld(std::function<void()> listener) override { heldListener = std::move(listener); }
-  std::function<void()> heldListener;
 };
 
-// The line to the guard: records "covered <id>", "locked" and "unlocked".
+// The line to the guard: records "covered <id>", "locked", "unlocked" and
+// "cannot-lock".
 class ScriptedGuardLink final : public GuardLink {
  public:
   QStringList sent;
@@ -61,6 +59,7 @@ class ScriptedGuardLink final : public GuardLink {
   void covered(std::uint32_t window) override { sent << QStringLiteral("covered %1").arg(window); }
   void locked() override { sent << QStringLiteral("locked"); }
   void unlocked() override { sent << QStringLiteral("unlocked"); }
+  void cannotLock() override { sent << QStringLiteral("cannot-lock"); }
   bool playNothing() const override { return nothingToPlay; }
 };
 

@@ -125,18 +125,39 @@ class Watch {
   std::thread thread_;
 };
 
+// Another program's grab of the keyboard, held from its making until it is
+// let go.
+class KeyboardGrab {
+ public:
+  KeyboardGrab() : connection_(xcb_connect(nullptr, nullptr)) {
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+    const auto reply =
+        own(xcb_grab_keyboard_reply(connection_,
+                                    xcb_grab_keyboard(connection_, 0, root, XCB_CURRENT_TIME,
+                                                      XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                                    nullptr));
+    held_ = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+  }
+  ~KeyboardGrab() { letGo(); }
+  KeyboardGrab(const KeyboardGrab&) = delete;
+  KeyboardGrab& operator=(const KeyboardGrab&) = delete;
+
+  bool held() const { return held_; }
+  void letGo() {
+    if (connection_)
+      xcb_disconnect(connection_);
+    connection_ = nullptr;
+    held_ = false;
+  }
+
+ private:
+  xcb_connection_t* connection_;
+  bool held_ = false;
+};
+
 // True when another program can take the keyboard now.
 bool keyboardFree() {
-  xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-  const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-  const auto reply =
-      own(xcb_grab_keyboard_reply(connection,
-                                  xcb_grab_keyboard(connection, 0, screen->root, XCB_CURRENT_TIME,
-                                                    XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
-                                  nullptr));
-  const bool free = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
-  xcb_disconnect(connection);
-  return free;
+  return KeyboardGrab().held();
 }
 
 // An X server of its own with RandR monitors, which Xvfb does not keep:
@@ -315,7 +336,11 @@ TEST_F(ProgramGuard, ASaverKilledWhileLockedLeavesTheScreenBlackAndHeld) {
     const qint64 killed = saver.saverProcessId();
     attack(saver, how);
     ASSERT_TRUE(waitUntil([&] { return saver.saverProcessId() != killed; }, 10000)) << round;
-    EXPECT_FALSE(keyboardFree()) << round << ": the guard holds the keyboard";
+    // Free from the moment the saver's connection closes until the guard
+    // hears of it: keys and clicks then reach the guard's covers, over all
+    // but the playback window that went.
+    EXPECT_TRUE(waitUntil([] { return !keyboardFree(); }, 500))
+        << round << ": the guard takes the keyboard";
     ASSERT_TRUE(waitUntil([&] { return saver.saverProcessId() != 0; }, 10000)) << round;
     ASSERT_FALSE(saver.waitForWindow("Reelvista", 20000).isEmpty()) << round;
     // It takes the grab over from the guard, trying ten times a second.
@@ -332,6 +357,56 @@ TEST_F(ProgramGuard, ASaverKilledWhileLockedLeavesTheScreenBlackAndHeld) {
   }
   endWithThePassword();
   EXPECT_TRUE(desktop.waitForView(true, 5000)) << "the password uncovers the desktop";
+}
+
+// The lock counts from before the grab is taken, so a saver ended in that
+// moment leaves the screen locked. A saver that cannot take the keyboard
+// (another program holds it) ends everything with 1, as nothing was locked;
+// but once the guard has had to lock the screen, one that cannot take it in
+// its turn does not open it.
+TEST_F(ProgramGuard, AKeyboardHeldElsewhereNeverOpensALockedScreen) {
+  if (requirePassword(), IsSkipped())
+    return;
+  DesktopWindow desktop(300, 200, 200);
+  {
+    const KeyboardGrab other;
+    ASSERT_TRUE(other.held());
+    saver.start({"/S"});
+    EXPECT_EQ(saver.waitForExit(30000), 1) << "never locked";
+    EXPECT_TRUE(desktop.waitForView(true, 5000));
+  }
+
+  KeyboardGrab other;
+  ASSERT_TRUE(other.held());
+  // An idle daemon's sleep lock is let go once the saver is locked.
+  int sleepLock[2];
+  ASSERT_EQ(::pipe(sleepLock), 0);
+  saver.setEnvironment("XSS_SLEEP_LOCK_FD", QString::number(sleepLock[1]));
+  saver.start({"/S"});
+  ::close(sleepLock[1]);
+  pollfd closed{sleepLock[0], POLLIN, 0};
+  ASSERT_EQ(::poll(&closed, 1, 30000), 1);
+  ::close(sleepLock[0]);
+  Watch watch(desktop);
+  const qint64 first = saver.saverProcessId();
+  ASSERT_NE(first, 0);
+  ::kill(static_cast<pid_t>(first), SIGKILL);
+  const auto startedAfter = [&](qint64 before) {
+    return waitUntil(
+        [&] {
+          const qint64 now = saver.saverProcessId();
+          return now != 0 && now != before;
+        },
+        30000);
+  };
+  ASSERT_TRUE(startedAfter(first)) << "killed before it held the grab, it starts again";
+  const qint64 second = saver.saverProcessId();
+  ASSERT_TRUE(startedAfter(second)) << "a saver started again that cannot take the grab";
+  other.letGo();
+  EXPECT_TRUE(waitUntil([] { return !keyboardFree(); }, 15000)) << "the grab is taken back";
+  const auto [looks, seen] = watch.stop();
+  EXPECT_EQ(seen, 0) << "no frame of the desktop in " << looks << " looks";
+  endWithThePassword();
 }
 
 TEST_F(ProgramGuard, WithoutThePasswordAKilledSaverEndsItAll) {

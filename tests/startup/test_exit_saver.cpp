@@ -181,7 +181,7 @@ TEST(ExitSaver, TheGuardHearsUnlockedOnlyAsThePassedSaverEnds) {
   Saver locked;
   locked.desktop.userRegistry.requirePassword();
   lockInputWhilePasswordRequired(locked.program, locked.canvas);
-  EXPECT_EQ(locked.desktop.guard.sent, QStringList{"locked"}) << "once the grab holds";
+  EXPECT_EQ(locked.desktop.guard.sent, QStringList{"locked"}) << "as the grab is taken";
   Saver open;
   lockInputWhilePasswordRequired(open.program, open.canvas);
   EXPECT_TRUE(open.desktop.guard.sent.isEmpty());

@@ -7,8 +7,11 @@ using platform::GuardMessageReader;
 using Kind = platform::GuardMessage::Kind;
 
 TEST(GuardProtocol, LinesAreReadInPiecesOfAnySizeAndOnlyWellFormedOnesCount) {
-  const std::vector<GuardMessage> sent = {
-      {Kind::Covered, 4194318}, {Kind::Locked}, {Kind::Covered, 4294967295u}, {Kind::Unlocked}};
+  const std::vector<GuardMessage> sent = {{Kind::Covered, 4194318},
+                                          {Kind::Locked},
+                                          {Kind::Covered, 4294967295u},
+                                          {Kind::Unlocked},
+                                          {Kind::CannotLock}};
   std::string stream;
   for (const GuardMessage& message : sent)
     stream += platform::guardLine(message);
