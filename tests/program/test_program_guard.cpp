@@ -256,6 +256,24 @@ class ProgramGuard : public testing::Test {
     }
   }
 
+  // Starts the saver as an idle daemon does, holding off sleep with a
+  // descriptor it hands down; true once every copy of it is closed, which
+  // the saver does once it covers the screen (and, with the password on,
+  // once it is locked).
+  bool startWithSleepLock() {
+    int sleepLock[2];
+    if (::pipe(sleepLock) != 0)
+      return false;
+    saver.setEnvironment("XSS_SLEEP_LOCK_FD", QString::number(sleepLock[1]));
+    saver.start({"/S"});
+    ::close(sleepLock[1]);
+    pollfd closed{sleepLock[0], POLLIN, 0};
+    char byte = 0;
+    const bool letGo = ::poll(&closed, 1, 30000) == 1 && ::read(sleepLock[0], &byte, 1) == 0;
+    ::close(sleepLock[0]);
+    return letGo;
+  }
+
   // Presses keys until the prompt comes, as a person would.
   void openPrompt() {
     const QDeadlineTimer deadline(20000);
@@ -378,15 +396,7 @@ TEST_F(ProgramGuard, AKeyboardHeldElsewhereNeverOpensALockedScreen) {
 
   KeyboardGrab other;
   ASSERT_TRUE(other.held());
-  // An idle daemon's sleep lock is let go once the saver is locked.
-  int sleepLock[2];
-  ASSERT_EQ(::pipe(sleepLock), 0);
-  saver.setEnvironment("XSS_SLEEP_LOCK_FD", QString::number(sleepLock[1]));
-  saver.start({"/S"});
-  ::close(sleepLock[1]);
-  pollfd closed{sleepLock[0], POLLIN, 0};
-  ASSERT_EQ(::poll(&closed, 1, 30000), 1);
-  ::close(sleepLock[0]);
+  ASSERT_TRUE(startWithSleepLock());
   Watch watch(desktop);
   const qint64 first = saver.saverProcessId();
   ASSERT_NE(first, 0);
@@ -427,16 +437,7 @@ TEST_F(ProgramGuard, TheIdleDaemonsSleepLockAndTerminationSignalAreKept) {
   const bool locked = PamMatrix::unavailable().isEmpty();
   if (locked)
     saver.requirePassword(pam);
-  int sleepLock[2];
-  ASSERT_EQ(::pipe(sleepLock), 0);
-  saver.setEnvironment("XSS_SLEEP_LOCK_FD", QString::number(sleepLock[1]));
-  saver.start({"/S"});
-  ::close(sleepLock[1]);
-  pollfd closed{sleepLock[0], POLLIN, 0};
-  ASSERT_EQ(::poll(&closed, 1, 30000), 1);
-  char byte;
-  EXPECT_EQ(::read(sleepLock[0], &byte, 1), 0) << "every copy closed";
-  ::close(sleepLock[0]);
+  ASSERT_TRUE(startWithSleepLock()) << "every copy closed";
   EXPECT_FALSE(saver.waitForWindow("Reelvista", 1000).isEmpty()) << "once covered";
   if (locked) {
     ASSERT_TRUE(waitUntil([] { return !keyboardFree(); }, 15000));
