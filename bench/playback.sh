@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Playback against `mpv --fs`, side by side on the same clips in the same
-# run, under Xvfb when there is no display. For the saver, its player
-# process counts with it.
+# run, under Xvfb when there is no display. For the saver, every process of
+# it counts: the guard, the saver and its mpv.
 #   - CPU: CPU-seconds over 15 s of a 1280x720 H.264 clip;
 #   - resident memory while that clip plays;
 #   - first frame: from the process start to the first clip colour on screen;
@@ -53,8 +53,13 @@ watch_screen() {
            printf "%.6f %s\n", $1 / 1000000, c }'
 }
 
-# The process and its children, one a line.
-family() { echo "$1"; pgrep -P "$1" || true; }
+# The process and every process below it, one a line: started with /S, the
+# saver is the guard's child and its mpv the saver's.
+family() {
+  echo "$1"
+  local child
+  for child in $(pgrep -P "$1" || true); do family "$child"; done
+}
 
 # CPU-seconds (user and system) of the process and its children, so far.
 cpu_seconds() {

@@ -8,9 +8,10 @@
 // start; each start after the first is a clip change. A clip counts as
 // closed at its first close: inotify merges identical events in a row (two
 // closes of one clip may read as one), so counting opens against closes
-// would drift. Every
-// <every> changes it prints the saver's figures from /proc:
-//   sample <change> <seconds since start> <VmRSS kB> <open fds> <threads>
+// would drift. Every <every> changes it prints the figures of the program it
+// started and every process below it (the guard, the saver and its player),
+// summed, from /proc:
+//   sample <change> <seconds> <VmRSS kB> <open fds> <threads> <processes>
 // At the end, after <changes> changes or not, it prints
 //   played <clip starts> <distinct clips> <same clip twice in a row> <longest gap ms>
 // ends the saver with SIGTERM (if it still runs) and prints how it ended:
@@ -33,6 +34,8 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -47,31 +50,75 @@ double secondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// "VmRSS" and "Threads" from /proc/<pid>/status.
-void readStatus(pid_t pid, long& rssKb, long& threads) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  std::string key;
-  rssKb = threads = -1;
-  while (status >> key) {
-    if (key == "VmRSS:")
-      status >> rssKb;
-    else if (key == "Threads:")
-      status >> threads;
-    status.ignore(1 << 20, '\n');
-  }
+// The parent of a process, from /proc/<pid>/stat; -1 when it is gone.
+pid_t parentOf(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line))
+    return -1;
+  // The name in parentheses may hold anything; the fields after it are
+  // the state and the parent.
+  const std::size_t nameEnd = line.rfind(')');
+  if (nameEnd == std::string::npos)
+    return -1;
+  char state = 0;
+  int parent = -1;
+  if (std::sscanf(line.c_str() + nameEnd + 1, " %c %d", &state, &parent) != 2)
+    return -1;
+  return parent;
 }
 
-int countFds(pid_t pid) {
-  DIR* folder = ::opendir(("/proc/" + std::to_string(pid) + "/fd").c_str());
-  if (!folder)
-    return -1;
-  int count = 0;
-  while (const dirent* entry = ::readdir(folder)) {
-    if (entry->d_name[0] != '.')
-      ++count;
+// The process and every process below it, the process first.
+std::vector<pid_t> processTree(pid_t root) {
+  std::vector<pid_t> all;
+  std::vector<std::pair<pid_t, pid_t>> parents;  // of every process on the machine
+  if (DIR* proc = ::opendir("/proc")) {
+    while (const dirent* entry = ::readdir(proc)) {
+      const pid_t pid = std::atoi(entry->d_name);
+      if (pid > 0)
+        parents.emplace_back(pid, parentOf(pid));
+    }
+    ::closedir(proc);
   }
-  ::closedir(folder);
-  return count;
+  all.push_back(root);
+  for (std::size_t next = 0; next < all.size(); ++next) {
+    for (const auto& [pid, parent] : parents) {
+      if (parent == all[next])
+        all.push_back(pid);
+    }
+  }
+  return all;
+}
+
+// What one process, or a tree of them, holds.
+struct Holding {
+  long rssKb = 0;
+  long threads = 0;
+  long fds = 0;
+  long processes = 0;
+};
+
+// "VmRSS" and "Threads" from /proc/<pid>/status, and the count of
+// /proc/<pid>/fd, added to <sum>.
+void addHolding(pid_t pid, Holding& sum) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string key;
+  while (status >> key) {
+    long value = 0;
+    if (key == "VmRSS:" && status >> value)
+      sum.rssKb += value;
+    else if (key == "Threads:" && status >> value)
+      sum.threads += value;
+    status.ignore(1 << 20, '\n');
+  }
+  if (DIR* folder = ::opendir(("/proc/" + std::to_string(pid) + "/fd").c_str())) {
+    while (const dirent* entry = ::readdir(folder)) {
+      if (entry->d_name[0] != '.')
+        ++sum.fds;
+    }
+    ::closedir(folder);
+  }
+  ++sum.processes;
 }
 
 pid_t start(char** argv) {
@@ -205,11 +252,11 @@ int main(int argc, char** argv) {
         tally.played.insert(name);
         const long change = tally.starts++;
         if (change > 0 && change % every == 0) {
-          long rssKb = 0;
-          long threads = 0;
-          readStatus(pid, rssKb, threads);
-          std::printf("sample %ld %.1f %ld %d %ld\n", change, secondsSince(begin), rssKb,
-                      countFds(pid), threads);
+          Holding sum;
+          for (const pid_t member : processTree(pid))
+            addHolding(member, sum);
+          std::printf("sample %ld %.1f %ld %ld %ld %ld\n", change, secondsSince(begin), sum.rssKb,
+                      sum.fds, sum.threads, sum.processes);
           std::fflush(stdout);
         }
         if (change >= changesWanted)

@@ -4,22 +4,20 @@
 # colour and tone) through 500 clip changes. bench_soak (bench/soak.cpp)
 # starts it, counts the changes through inotify on the clip folder (the
 # player holds each clip open from its start until the next one replaces it)
-# and every 50 changes takes the saver's resident memory (VmRSS) and its open
-# file descriptors (/proc/PID/fd).
+# and every 50 changes takes, summed over the guard, the saver and its mpv,
+# their resident memory (VmRSS), open file descriptors (/proc/PID/fd),
+# threads, and how many processes there are.
 #
-# The bound. Real runs here (10 clips, a loaded 2-core machine, Xvfb at
-# 640x480) held resident memory at 207-210 MB: it rises by about 1 MB
-# between changes 450 and 500 and then stays flat (a run of 1000 changes
-# read 209.4 MB from change 500 to 1000), 0.7 to 1.8 MB more at the last
-# sample than at change 100, and 13 descriptors at every sample. So:
-# resident memory at the last sample at most 8 MB above the sample at
-# change 100 (the first samples hold the warm-up; 8 MB is over four times
-# the largest growth seen, and a leak of 20 kB a change breaks it), and the
-# descriptor count of every sample within 2 of the first (the count moves
-# only when a file, a pipe or a socket is left open). It fails, too, when
-# the saver ends on its own, when fewer than the changes come within the
-# time limit (480 s for 500; about 0.8 s a change was seen), or when
-# SIGTERM at the end does not end it with status 0.
+# The bound. Resident memory at the last sample at most 8 MB above the
+# sample at change 100 (the first samples hold the warm-up; a leak of 20 kB
+# a change breaks it), the descriptor count of every sample within 2 of the
+# first (it moves only when a file, a pipe or a socket is left open), and the
+# same count of processes at every sample (a player replaced or left behind).
+# A run here of 300 changes on an idle 2-core machine read 173.8 MB at change
+# 50 and 174.4 MB at change 300, 34 descriptors and 3 processes throughout.
+# It fails, too, when the saver ends on its own, when fewer than the changes
+# come within the time limit (480 s for 500), or when SIGTERM at the end does
+# not end it with status 0.
 #
 # Usage: bash bench/soak.sh <build-dir>. SOAK_CHANGES=N plays another count
 # of changes (a multiple of 50, at least 150), SOAK_SECONDS=S another time
@@ -91,12 +89,15 @@ fi
 awk -v growth="$rss_growth_mb" -v drift="$fd_drift" -v every="$every" '
   $1 == "sample" {
     n++; change[n] = $2; at[n] = $3; rss[n] = $4 / 1024; fds[n] = $5; threads[n] = $6
+    procs[n] = $7
   }
   $1 == "played" { played = $0 }
   END {
-    printf "soak: %7s %8s %8s %5s %8s\n", "change", "seconds", "RSS MB", "fds", "threads"
+    printf "soak: %7s %8s %8s %5s %8s %9s\n", "change", "seconds", "RSS MB", "fds", "threads",
+      "processes"
     for (i = 1; i <= n; i++)
-      printf "soak: %7d %8.1f %8.1f %5d %8d\n", change[i], at[i], rss[i], fds[i], threads[i]
+      printf "soak: %7d %8.1f %8.1f %5d %8d %9d\n", change[i], at[i], rss[i], fds[i], threads[i],
+        procs[i]
     if (played != "") {
       split(played, p, " ")
       printf "soak: %d clip starts, %d distinct clips, %d times the same clip twice in a row," \
@@ -114,7 +115,11 @@ awk -v growth="$rss_growth_mb" -v drift="$fd_drift" -v every="$every" '
     }
     printf "soak: bound: fds of every sample within %d of the first (%d): worst %d\n",
       drift, fds[1], worst
-    bad = 0
+    moved = 0
+    for (j = 2; j <= n; j++) if (procs[j] != procs[1]) moved = 1
+    printf "soak: bound: the same count of processes at every sample (%d): %s\n", procs[1],
+      moved ? "it moved" : "it held"
+    bad = moved
     if (grew > growth) { print "soak: FAIL: resident memory grew past the bound"; bad = 1 }
     if (worst > drift) { print "soak: FAIL: the descriptor count moved past the bound"; bad = 1 }
     exit bad
