@@ -368,7 +368,15 @@ void MpvProcessPlayer::open(const QString& path) {
   feed_.reset();  // the track read before ends here
   const QStringList sources = sourcesOf(path);
   if (sources.isEmpty() || !ensureRunning()) {
-    request(command({"stop"}));
+    // The program empties the name before every file. The file is closed
+    // once the program is done setting up the next one, unless that one
+    // replaces it: mpv then keeps the last picture and its sound output
+    // until the next file's first picture, as between the files of its own
+    // play list, instead of a black screen while it sets them up again.
+    QTimer::singleShot(0, this, [this, serial = serial_] {
+      if (serial == serial_)
+        request(command({"stop"}));
+    });
     updatePlayState();
     return;
   }
