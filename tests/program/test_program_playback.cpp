@@ -40,11 +40,11 @@ char fillColour(const QImage& shot) {
 }
 
 // Colours in the order they filled the screen, each run of one colour once,
-// black gaps left out.
+// black gaps and frames caught half drawn left out.
 QString runsOf(const QString& colours) {
   QString runs;
   for (QChar colour : colours) {
-    if (colour != 'k' && (runs.isEmpty() || runs.back() != colour))
+    if (colour != 'k' && colour != '?' && (runs.isEmpty() || runs.back() != colour))
       runs += colour;
   }
   return runs;
