@@ -1,5 +1,7 @@
 #include "platform/desktop_platform.h"
 
+#include <cstdio>
+
 #include "platform/media/mpv_process_player.h"
 
 namespace platform {
@@ -13,10 +15,14 @@ Platform makeDesktopPlatform(int argc, char** argv) {
   platform.drives = std::make_unique<DesktopDriveTable>();
   platform.fileDialog = std::make_unique<QtFileDialog>(*platform.drives);
   platform.userRegistry = std::make_unique<FileUserRegistry>();
-  platform.inputGrab = std::make_unique<WindowSystemInputGrab>();
+  Process& process = *platform.process;
+  platform.guard = std::make_unique<DescriptorGuardLink>([&process] {
+    std::fprintf(stderr,
+                 "Reelvista: the guard that held the locked screen is gone; the saver ends.\n");
+    process.endAtOnce(1);
+  });
   platform.passwordPrompt =
-      std::make_unique<DialogPasswordPrompt>(*platform.inputGrab, pamPasswordCheck());
-  platform.guard = std::make_unique<DescriptorGuardLink>();
+      std::make_unique<DialogPasswordPrompt>(*platform.guard, pamPasswordCheck());
   platform.makePlayer = [](QWidget* parent) -> Player* { return new MpvProcessPlayer(parent); };
   return platform;
 }

@@ -7,7 +7,6 @@
 #include "platform/file_dialog.h"
 #include "platform/files/drive_table.h"
 #include "platform/lock/guard_link.h"
-#include "platform/lock/input_grab.h"
 #include "platform/lock/password_change.h"
 #include "platform/lock/password_prompt.h"
 #include "platform/lock/user_registry.h"
@@ -29,13 +28,12 @@ struct Platform {
   std::unique_ptr<PasswordChange> passwordChange;
   std::unique_ptr<FileDialog> fileDialog;
   std::unique_ptr<DriveTable> drives;
-  // The per-user settings store ("ScreenSaveUsePassword"), the password
-  // prompt, and the keyboard and pointer grab that locks the screen.
+  // The per-user settings store ("ScreenSaveUsePassword") and the password
+  // prompt.
   std::unique_ptr<UserRegistry> userRegistry;
-  std::unique_ptr<InputGrab> inputGrab;
   std::unique_ptr<PasswordPrompt> passwordPrompt;
-  // In saver mode, the line to the guard process that keeps a locked
-  // screen covered whatever happens to the saver.
+  // In saver mode, the line to the guard process that holds a locked
+  // screen whatever happens to the saver, and hands it the keys.
   std::unique_ptr<GuardLink> guard;
   // Makes the media player control inside the given window.
   std::function<Player*(QWidget* parent)> makePlayer;

@@ -5,20 +5,17 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QStandardPaths>
 #include <QStringList>
 #include <cstdio>
 
+#include "platform/files/files.h"
 #include "platform/files/host_text.h"
 
 namespace platform {
 namespace {
 
 QString instanceLockPath() {
-  QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-  if (folder.isEmpty())
-    folder = QDir::tempPath();
-  return folder + "/reelvista.lock";
+  return userRuntimeFolder() + "/reelvista.lock";
 }
 
 }  // namespace

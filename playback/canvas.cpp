@@ -204,16 +204,16 @@ void Canvas::Reelvista1_LostFocus() {
   exitOnInput();
 }
 
-// The first time the window is up over the whole screen, the screen locks
-// when a password is required, and then an idle daemon that holds off sleep
-// until then may let it go.
+// The first time the window is up over the whole screen it takes the keys
+// of a locked run, and an idle daemon that holds off sleep until then may
+// let it go.
 void Canvas::screenCovered() {
   if (covered_)
     return;
   covered_ = true;
   coverDeadline_->stop();
   program_.platform.guard->covered(static_cast<std::uint32_t>(winId()));
-  lockInputWhilePasswordRequired(program_, *this);
+  program_.platform.guard->takeInput(*this);
   platform::releaseSleepLock();
 }
 

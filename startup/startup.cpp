@@ -79,7 +79,9 @@ void StartUp(Program& program) {
   SharedState& state = program.state;
 
   state.Exiting = false;
-  if (desktop.process->anotherInstanceRunning())
+  // A run the guard has locked goes on beside another instance (a settings
+  // dialog left open): the lock was asked for and must hold.
+  if (desktop.process->anotherInstanceRunning() && !desktop.guard->locked())
     desktop.process->endAtOnce(0);
   const QString command = desktop.process->commandLine().toUpper();
   if (command.contains(QStringLiteral("/A"))) {
@@ -109,6 +111,17 @@ void StartUp(Program& program) {
     openSettings(program);
     reportEntriesLeftOut(program, report, false);
   } catch (const PlatformError& failure) {
+    if (saverMode && desktop.guard->locked()) {
+      // Nothing to play, but a lock was asked for and must hold: black, and
+      // the prompt on a key, rather than a settings dialog under a locked
+      // screen or no window at all.
+      if (failure.number() != ErrorNumber::FileNotFound)
+        reportOnStandardError(failure.description());
+      state.PlayCount = 0;
+      state.NoDriveScan = true;
+      openSaver(program);
+      return;
+    }
     if (failure.number() != ErrorNumber::FileNotFound) {
       // Start-up gives up without a window; the reason goes where the
       // person who started us can read it.

@@ -3,8 +3,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 #include <cerrno>
 #include <cstring>
 
@@ -79,6 +81,13 @@ QString userConfigFolder() {
   const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
   const QString base = xdg.isEmpty() ? qEnvironmentVariable("HOME") + "/.config" : xdg;
   return base + "/reelvista";
+}
+
+QString userRuntimeFolder() {
+  QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  if (folder.isEmpty())
+    folder = QDir::tempPath();
+  return folder;
 }
 
 void replaceFile(const QString& path, const QByteArray& bytes) {

@@ -18,6 +18,10 @@ std::optional<QByteArray> readWholeFileIfAny(const QString& path);
 // The folder of the per-user files: ${XDG_CONFIG_HOME:-$HOME/.config}/reelvista.
 QString userConfigFolder();
 
+// The folder of the per-user files that last one session:
+// $XDG_RUNTIME_DIR, or a folder of the user's own in the temporary folder.
+QString userRuntimeFolder();
+
 // Replaces the file with the given bytes, or leaves the old file exactly as it
 // was: the bytes go to a temporary file beside it, which is flushed to disk
 // and then renamed over the old one. Throws PlatformError (Other) naming the

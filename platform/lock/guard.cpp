@@ -16,9 +16,11 @@
 #include <optional>
 #include <string>
 
+#include "platform/lock/guard_input.h"
 #include "platform/lock/guard_link.h"
 #include "platform/lock/guard_protocol.h"
-#include "platform/lock/monitor_covers.h"
+#include "platform/lock/guard_start.h"
+#include "platform/lock/screen_lock.h"
 
 namespace platform {
 namespace {
@@ -26,15 +28,18 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// A dead saver's grab lasts until the X server has seen its connection
-// close, which may come after the guard's first try: the tries start close
-// together, so that the keyboard is free for as short a moment as can be,
-// and slow down to as often as the saver tries its own grab.
+// How long the guard tries to take the keyboard and the pointer at its
+// start; past this nothing was locked, and it says so by its status. The
+// tries start close together and slow down.
+constexpr milliseconds kGrabDeadline{10000};
 constexpr milliseconds kFirstGrabRetry{2};
 constexpr milliseconds kGrabRetry{100};
-// RandR does not tell of every monitor change on every server; a look now
-// and then catches the rest.
-constexpr milliseconds kMonitorLook{500};
+// After another client moved or hid what the guard holds, a moment for the
+// saver's own word on it (it hides its scan window, say) to arrive.
+constexpr milliseconds kRepairDelay{20};
+// Everything is checked again now and then, whatever the server told.
+constexpr milliseconds kLockedLook{250};
+constexpr milliseconds kUnlockedLook{500};
 // How long a saver asked to end gets before it is killed.
 constexpr milliseconds kTermGrace{2000};
 // A saver that ran this long was no failure in a row with the next.
@@ -58,6 +63,15 @@ bool catchSignals() {
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
   return sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGCHLD, &action, nullptr) == 0;
+}
+
+// True when SIGTERM came since the last look.
+bool terminationAsked() {
+  char arrived[16];
+  bool terminate = false;
+  for (ssize_t got; (got = ::read(signalPipe[0], arrived, sizeof arrived)) > 0;)
+    terminate = terminate || std::find(arrived, arrived + got, SIGTERM) != arrived + got;
+  return terminate;
 }
 
 void complain(const char* what) {
@@ -86,54 +100,82 @@ int statusOf(int waitStatus) {
 
 class Guard {
  public:
-  Guard(char** argv, xcb_connection_t* connection, xcb_screen_t* screen)
-      : argv_(argv), connection_(connection), covers_(connection, screen) {}
+  Guard(char** argv, xcb_connection_t* connection, xcb_screen_t* screen, bool locked)
+      : argv_(argv),
+        connection_(connection),
+        screen_(connection, screen),
+        input_(connection),
+        locked_(locked) {}
 
   int run();
 
  private:
+  bool lockFirst();
   bool startSaver();
   void readLink();
   void onMessage(const GuardMessage& message);
   std::optional<int> onSaverEnded(int waitStatus);
-  void lockWithoutSaver();
   int endOnTerminate();
   void releaseSleepLock();
   void takeXEvents();
+  void forward(const GuardCommand& command);
   int pollTimeout() const;
   void onTimers();
 
   char** argv_;
   xcb_connection_t* connection_;
-  MonitorCovers covers_;
+  ScreenLock screen_;
+  GuardInput input_;
+  const bool locked_;
   int sleepLock_ = sleepLockDescriptor();
   pid_t saver_ = -1;
   int link_ = -1;
-  GuardMessageReader reader_;
+  GuardMessageReader reader_{parseGuardMessage};
   Clock::time_point saverStarted_;
-  bool lockOn_ = false;
-  bool lockedByTheGuard_ = false;  // a saver has ended while locked
-  bool grabbing_ = false;
-  bool grabHeld_ = false;
-  milliseconds grabRetry_{kFirstGrabRetry};
+  bool unlocked_ = false;  // the saver said the password passed
   int failuresInARow_ = 0;
   std::optional<Clock::time_point> restartAt_;
-  Clock::time_point nextGrab_;
-  Clock::time_point nextMonitorLook_;
+  std::optional<Clock::time_point> repairAt_;
+  Clock::time_point nextLook_ = Clock::now();
   bool xFailed_ = false;
 };
 
-// The saver is not made to die with the guard: a guard killed outright then
-// leaves the saver holding the screen and the grab on its own, where dying
-// with it would open a locked screen.
+// The screen is black and both grabs hold before the saver even starts, so
+// that no key typed meanwhile reaches another program.
+bool Guard::lockFirst() {
+  screen_.cover();
+  const Clock::time_point deadline = Clock::now() + kGrabDeadline;
+  milliseconds retry = kFirstGrabRetry;
+  while (!screen_.grab()) {
+    if (Clock::now() >= deadline || terminationAsked())
+      return false;
+    ::usleep(static_cast<useconds_t>(retry.count() * 1000));
+    retry = std::min(retry * 2, kGrabRetry);
+  }
+  // The machine may sleep now: the screen is locked.
+  releaseSleepLock();
+  return true;
+}
+
+// The saver is not made to die with the guard: it ends itself when the
+// guard's socket closes under a locked run.
 bool Guard::startSaver() {
   int ends[2];
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
     return false;
+  GuardCommand start;
+  start.locked = locked_;
+  start.playNothing = failuresInARow_ >= kFailuresBeforeNothing;
+  start.stage = screen_.container();
+  const std::string line = guardLine(start);
+  if (::send(ends[0], line.data(), line.size(), MSG_NOSIGNAL) !=
+      static_cast<ssize_t>(line.size())) {
+    ::close(ends[0]);
+    ::close(ends[1]);
+    return false;
+  }
   // Set here, before the fork: the child only execs.
   ::setenv(kGuardDescriptorVariable, std::to_string(ends[1]).c_str(), 1);
-  if (failuresInARow_ >= kFailuresBeforeNothing)
-    ::setenv(kPlayNothingVariable, "1", 1);
   const pid_t child = ::fork();
   if (child == 0) {
     ::fcntl(ends[1], F_SETFD, 0);
@@ -149,7 +191,7 @@ bool Guard::startSaver() {
   ::fcntl(ends[0], F_SETFL, O_NONBLOCK);
   saver_ = child;
   link_ = ends[0];
-  reader_ = GuardMessageReader();
+  reader_.reset();
   saverStarted_ = Clock::now();
   return true;
 }
@@ -175,44 +217,39 @@ void Guard::readLink() {
 void Guard::onMessage(const GuardMessage& message) {
   switch (message.kind) {
     case GuardMessage::Kind::Covered:
-      covers_.coverUnder(message.window);
+      if (!locked_) {
+        screen_.coverUnder(message.window);
+        nextLook_ = Clock::now() + kUnlockedLook;
+      }
       releaseSleepLock();
-      // The new saver takes the grab over; it tries until it holds.
-      if (grabbing_) {
-        grabbing_ = false;
-        grabHeld_ = false;
-        covers_.releaseInput();
+      break;
+    case GuardMessage::Kind::Shows:
+      if (locked_) {
+        screen_.keep(message.window);
+        repairAt_ = Clock::now() + kRepairDelay;
       }
       break;
-    case GuardMessage::Kind::Locked:
-      lockOn_ = true;
+    case GuardMessage::Kind::Hides:
+      screen_.letGo(message.window);
       break;
     case GuardMessage::Kind::Unlocked:
-      lockOn_ = false;
-      break;
-    // A saver that never held the grab locked nothing, and the guard ends
-    // with it as before. A screen the guard once had to lock itself stays
-    // locked: a saver started again in its place that cannot take the grab
-    // (someone else holds it) must not open it.
-    case GuardMessage::Kind::CannotLock:
-      if (!lockedByTheGuard_)
-        lockOn_ = false;
+      unlocked_ = true;
       break;
   }
 }
 
-// The saver's end: with the lock on and no "unlocked", the screen stays
-// black and held, and a new saver starts; otherwise the guard ends too.
+// The saver's end: a locked run goes on, black and held, with a new saver;
+// otherwise the guard ends too.
 std::optional<int> Guard::onSaverEnded(int waitStatus) {
   readLink();  // an "unlocked" written just before the end counts
   if (link_ >= 0)
     ::close(link_);
   link_ = -1;
   saver_ = -1;
-  if (!lockOn_)
+  if (!locked_ || unlocked_)
     return statusOf(waitStatus);
-  lockWithoutSaver();
-  lockedByTheGuard_ = true;
+  screen_.letGoOfAll();
+  screen_.repair();
   if (Clock::now() - saverStarted_ >= kHealthyRun)
     failuresInARow_ = 0;
   ++failuresInARow_;
@@ -224,16 +261,6 @@ std::optional<int> Guard::onSaverEnded(int waitStatus) {
   const milliseconds pause{std::min(100 * (failuresInARow_ - 1), 1000)};
   restartAt_ = Clock::now() + pause;
   return std::nullopt;
-}
-
-// The grab first: the covers are on screen already, under the playback
-// window that just went.
-void Guard::lockWithoutSaver() {
-  grabbing_ = true;
-  grabHeld_ = covers_.grabInput();
-  grabRetry_ = kFirstGrabRetry;
-  nextGrab_ = Clock::now() + grabRetry_;
-  covers_.raise();
 }
 
 int Guard::endOnTerminate() {
@@ -262,20 +289,37 @@ void Guard::releaseSleepLock() {
 
 void Guard::takeXEvents() {
   while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
-    if (covers_.isMonitorChange(*event))
-      covers_.follow();
+    if (const std::optional<GuardCommand> command = input_.read(*event)) {
+      forward(*command);
+    } else if (const ScreenLock::Repair due = screen_.repairFor(*event);
+               due == ScreenLock::Repair::Now) {
+      screen_.repair();
+    } else if (due == ScreenLock::Repair::Soon && !repairAt_) {
+      repairAt_ = Clock::now() + kRepairDelay;
+    }
     std::free(event);
   }
   if (xcb_connection_has_error(connection_))
     xFailed_ = true;
 }
 
+// Input reaches the saver only from here, and only while locked: a saver
+// that is gone or not reading loses it rather than stall the guard.
+void Guard::forward(const GuardCommand& command) {
+  if (!locked_ || link_ < 0)
+    return;
+  std::string line = guardLine(command);
+  [[maybe_unused]] const ssize_t sent =
+      ::send(link_, line.data(), line.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+  wipeBytes(line);
+}
+
 int Guard::pollTimeout() const {
-  Clock::time_point next = Clock::now() + kMonitorLook;
-  if (covers_.active())
-    next = std::min(next, nextMonitorLook_);
-  if (grabbing_ && !grabHeld_)
-    next = std::min(next, nextGrab_);
+  Clock::time_point next = Clock::now() + kUnlockedLook;
+  if (screen_.active())
+    next = std::min(next, nextLook_);
+  if (repairAt_)
+    next = std::min(next, *repairAt_);
   if (restartAt_)
     next = std::min(next, *restartAt_);
   const auto wait = std::chrono::ceil<milliseconds>(next - Clock::now()).count();
@@ -284,14 +328,10 @@ int Guard::pollTimeout() const {
 
 void Guard::onTimers() {
   const Clock::time_point now = Clock::now();
-  if (grabbing_ && !grabHeld_ && now >= nextGrab_) {
-    grabHeld_ = covers_.grabInput();
-    grabRetry_ = std::min(grabRetry_ * 2, kGrabRetry);
-    nextGrab_ = now + grabRetry_;
-  }
-  if (covers_.active() && now >= nextMonitorLook_) {
-    covers_.follow();
-    nextMonitorLook_ = now + kMonitorLook;
+  if ((repairAt_ && now >= *repairAt_) || (screen_.active() && now >= nextLook_)) {
+    screen_.repair();
+    repairAt_.reset();
+    nextLook_ = now + (locked_ ? kLockedLook : kUnlockedLook);
   }
   if (restartAt_ && now >= *restartAt_) {
     if (startSaver()) {
@@ -305,11 +345,12 @@ void Guard::onTimers() {
 }
 
 int Guard::run() {
-  // Black from the start: a saver that dies in the moment after it covered
-  // the screen, before the guard heard so, leaves these covers and not the
-  // desktop. Its playback window comes up over them, and they go under it
-  // once it says it covers the screen.
-  covers_.raise();
+  if (locked_ && !lockFirst()) {
+    complain(
+        "the keyboard and the pointer could not be taken (another program holds them), so "
+        "the screen cannot be locked; nothing was locked.");
+    return 1;
+  }
   if (!startSaver()) {
     complain("the saver could not be started.");
     return 1;
@@ -322,11 +363,7 @@ int Guard::run() {
       complain("the guard could not wait for its saver.");
       return 1;
     }
-    char signals[16];
-    bool terminate = false;
-    for (ssize_t got; (got = ::read(signalPipe[0], signals, sizeof signals)) > 0;)
-      terminate = terminate || std::find(signals, signals + got, SIGTERM) != signals + got;
-    if (terminate)
+    if (terminationAsked())
       return endOnTerminate();
     readLink();
     int waitStatus = 0;
@@ -343,10 +380,30 @@ int Guard::run() {
   }
 }
 
+int guardOn(xcb_connection_t* connection, char** argv) {
+  const bool locked = lockAskedFor();
+  if (locked && onXWayland(connection)) {
+    complain(
+        "this is a Wayland session, where no X program can hold the keyboard; use the "
+        "desktop's own screen locker.");
+    return 1;
+  }
+  std::optional<LockedRunClaim> claim;
+  if (locked)
+    claim.emplace();
+  if (claim && claim->heldElsewhere()) {
+    complain("a locked screen saver already holds the screen.");
+    return 0;
+  }
+  xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+  Guard guard(argv, connection, screen, locked);
+  return guard.run();
+}
+
 }  // namespace
 
 bool becomesGuard(bool saverMode) {
-  return saverMode && std::getenv(kGuardDescriptorVariable) == nullptr;
+  return saverMode && provenGuardDescriptor() < 0;
 }
 
 int runGuard(char** argv) {
@@ -362,12 +419,7 @@ int runGuard(char** argv) {
     xcb_disconnect(connection);
     return 1;
   }
-  xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-  int status = 1;
-  {
-    Guard guard(argv, connection, screen);
-    status = guard.run();
-  }
+  const int status = guardOn(connection, argv);
   xcb_disconnect(connection);
   return status;
 }

@@ -1,57 +1,94 @@
 #pragma once
 
+#include <QObject>
+#include <QPointer>
 #include <cstdint>
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "platform/lock/guard_protocol.h"
+
+class QSocketNotifier;
+class QWidget;
 
 namespace platform {
 
-// The saver's line to the guard process that started it and keeps the
-// screen covered should the saver end without the password.
+// The saver's line to the guard process that started it, which holds a
+// locked screen whatever happens to the saver.
 class GuardLink {
  public:
   virtual ~GuardLink() = default;
 
-  // The playback window (its window id) covers the screen.
-  virtual void covered(std::uint32_t window) = 0;
-  // A password is required, and the input grab is about to be taken: from
-  // now on the saver ending any other way than through unlocked() leaves
-  // the screen locked by the guard.
-  virtual void locked() = 0;
-  // The password passed or none was asked: the program ends right after.
-  virtual void unlocked() = 0;
-  // The grab never held, so nothing was locked: the program ends right
-  // after, and the guard with it, unless the guard has had to lock the
-  // screen itself since it started (a saver before this one ended while
-  // locked); then only the password opens it.
-  virtual void cannotLock() = 0;
+  // True when the guard locked this run at its start: the password is asked
+  // for whatever the settings say later, and only it ends the run.
+  virtual bool locked() const = 0;
   // True when the guard asks for a black screen only: the saver failed too
   // often in a row with what it had to play.
   virtual bool playNothing() const = 0;
+  // The playback window (its window id) covers the screen.
+  virtual void covered(std::uint32_t window) = 0;
+  // The password passed or none was asked: the program ends right after.
+  virtual void unlocked() = 0;
+  // While locked, the keys the guard hands over go to this widget (to its
+  // focus widget, when it has one) and buttons to the widget under them,
+  // until it lets go; the last one named has them.
+  virtual void takeInput(QWidget& receiver) = 0;
+  virtual void releaseInput(QWidget& receiver) = 0;
 };
 
-// The environment names the guard hands its saver.
+// The environment name that numbers the guard's socket for its saver. The
+// number alone proves nothing: see provenGuardDescriptor().
 inline constexpr const char* kGuardDescriptorVariable = "REELVISTA_GUARD_FD";
-inline constexpr const char* kPlayNothingVariable = "REELVISTA_PLAY_NOTHING";
 
-// The link through the descriptor the guard names in the environment; with
-// no guard (every mode but saver mode) it says nothing to no one.
-class DescriptorGuardLink final : public GuardLink {
+// The descriptor the environment names when it is a socket the parent of
+// this process made, and that parent runs this same executable; -1
+// otherwise.
+int provenGuardDescriptor();
+
+// The link through the guard's socket; with no guard (every mode but saver
+// mode) it says nothing to no one and is not locked.
+//
+// Locked, it is the saver's only source of input: keys and buttons from the
+// window system are dropped, since the guard holds the keyboard and the
+// pointer and what still arrives was sent by some other program. The
+// windows the saver shows go into the guard's stage and the guard hears of
+// them, so that it keeps them on screen.
+class DescriptorGuardLink final : public QObject, public GuardLink {
  public:
-  DescriptorGuardLink();
+  // `onGuardGone` runs when a locked run's guard ends: nothing holds the
+  // screen any more, and the saver must not go on looking like a lock.
+  explicit DescriptorGuardLink(std::function<void()> onGuardGone);
   ~DescriptorGuardLink() override;
   DescriptorGuardLink(const DescriptorGuardLink&) = delete;
   DescriptorGuardLink& operator=(const DescriptorGuardLink&) = delete;
 
+  bool locked() const override { return start_.locked; }
+  bool playNothing() const override { return start_.playNothing; }
   void covered(std::uint32_t window) override;
-  void locked() override;
   void unlocked() override;
-  void cannotLock() override;
-  bool playNothing() const override { return playNothing_; }
+  void takeInput(QWidget& receiver) override;
+  void releaseInput(QWidget& receiver) override;
+
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void send(const char* line, std::size_t length);
+  void readStart();
+  void onReadable();
+  void deliver(const GuardCommand& command);
+  void deliverKey(const GuardCommand& command);
+  void deliverButton(const GuardCommand& command);
+  void onShown(QWidget& window);
+  void send(const GuardMessage& message);
+  QWidget* receiver();
 
   int descriptor_ = -1;
-  bool playNothing_ = false;
+  GuardCommand start_;
+  std::function<void()> onGuardGone_;
+  QSocketNotifier* notifier_ = nullptr;
+  GuardCommandReader reader_{parseGuardCommand};
+  std::deque<GuardCommand> pending_;
+  std::vector<QPointer<QWidget>> receivers_;
 };
 
 }  // namespace platform

@@ -5,14 +5,14 @@
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <utility>
 
-#include "platform/lock/input_grab.h"
+#include "platform/lock/guard_link.h"
 #include "platform/lock/pam_check.h"
+#include "platform/lock/password_field.h"
 
 namespace platform {
 
@@ -27,7 +27,7 @@ PasswordCheck pamPasswordCheck() {
 PasswordDialog::PasswordDialog(QWidget* owner, PasswordCheck check, int idleMs)
     : QDialog(owner, Qt::Dialog | Qt::WindowStaysOnTopHint),
       check_(std::move(check)),
-      field_(new QLineEdit(this)),
+      field_(new PasswordField(this)),
       status_(new QLabel(this)),
       idle_(new QTimer(this)) {
   setWindowTitle(QStringLiteral("Reelvista password"));
@@ -35,7 +35,6 @@ PasswordDialog::PasswordDialog(QWidget* owner, PasswordCheck check, int idleMs)
   layout->addWidget(new QLabel(tr("This screen is locked. Type your login password to end the "
                                   "screen saver:"),
                                this));
-  field_->setEchoMode(QLineEdit::Password);
   field_->setObjectName(QStringLiteral("password"));
   layout->addWidget(field_);
   layout->addWidget(status_);
@@ -48,7 +47,7 @@ PasswordDialog::PasswordDialog(QWidget* owner, PasswordCheck check, int idleMs)
   idle_->setSingleShot(true);
   idle_->setInterval(idleMs);
   connect(idle_, &QTimer::timeout, this, &PasswordDialog::reject);
-  connect(field_, &QLineEdit::textEdited, idle_, qOverload<>(&QTimer::start));
+  connect(field_, &PasswordField::edited, idle_, qOverload<>(&QTimer::start));
   idle_->start();
   field_->setFocus();
   qApp->installEventFilter(this);
@@ -63,7 +62,7 @@ PasswordDialog::~PasswordDialog() {
 void PasswordDialog::reject() {
   if (checking())
     return;  // the answer is on its way; the prompt closes with it
-  field_->setText(QString());
+  field_->clear();
   QDialog::reject();
 }
 
@@ -77,7 +76,7 @@ bool PasswordDialog::eventFilter(QObject* receiver, QEvent* event) {
   if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::ShortcutOverride)
     return QDialog::eventFilter(receiver, event);
   const auto* widget = qobject_cast<QWidget*>(receiver);
-  if (!widget || widget->window() == this)
+  if (!widget || widget->window() == this || !windowSystemKeysCount_)
     return false;
   // A key held down since it woke the prompt repeats; it is not typed.
   const auto* key = static_cast<QKeyEvent*>(event);
@@ -105,12 +104,8 @@ void PasswordDialog::keyPressEvent(QKeyEvent* event) {
 void PasswordDialog::startCheck() {
   if (checking())
     return;
-  QString typed = field_->text();
-  // Setting the text anew also drops the field's undo history; after it our
-  // copy is the only one, and is overwritten in place.
-  field_->setText(QString());
-  QByteArray password = typed.toUtf8();
-  typed.fill(QChar(u'\0'));
+  // The field keeps no other copy; this one is wiped once checked.
+  QByteArray password = field_->take();
 
   idle_->stop();
   field_->setEnabled(false);
@@ -131,23 +126,27 @@ void PasswordDialog::finishCheck(bool passed) {
     QDialog::reject();
 }
 
-DialogPasswordPrompt::DialogPasswordPrompt(InputGrab& grab, PasswordCheck check, int idleMs)
-    : grab_(grab), check_(std::move(check)), idleMs_(idleMs) {}
+QWidget& PasswordDialog::field() {
+  return *field_;
+}
+
+DialogPasswordPrompt::DialogPasswordPrompt(GuardLink& guard, PasswordCheck check, int idleMs)
+    : guard_(guard), check_(std::move(check)), idleMs_(idleMs) {}
 
 bool DialogPasswordPrompt::verify(QWidget& owner) {
   if (open_)
     return false;  // one prompt at a time
   open_ = true;
   PasswordDialog dialog(&owner, check_, idleMs_);
-  // Taken once the prompt is on screen; until then the grab stays tried.
-  grab_.hold(dialog);
-  // Given back while the prompt is still on screen: the window system lets
-  // go of a grab whose window goes away, and until the playback window took
-  // it again keys would reach whatever window has the focus.
+  // Locked, the keys the guard hands over go to the field from now on, the
+  // ones typed before the prompt is even on screen included; they go back
+  // to the playback window as the prompt leaves the screen.
+  dialog.setWindowSystemKeysCount(!guard_.locked());
+  guard_.takeInput(dialog.field());
   bool givenBack = false;
   const auto giveBack = [&] {
     if (!std::exchange(givenBack, true))
-      grab_.release(dialog);
+      guard_.releaseInput(dialog.field());
   };
   QObject::connect(&dialog, &PasswordDialog::closing, giveBack);
   // Not modal: a modal prompt would make the window system's keys for the

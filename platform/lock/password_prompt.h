@@ -6,13 +6,13 @@
 #include <thread>
 
 class QLabel;
-class QLineEdit;
 class QTimer;
 class QWidget;
 
 namespace platform {
 
-class InputGrab;
+class GuardLink;
+class PasswordField;
 
 // The screen saver's password check.
 class PasswordPrompt {
@@ -33,7 +33,7 @@ using PasswordCheck = std::function<bool(QByteArray& password)>;
 // the program, on the display the program shows on.
 PasswordCheck pamPasswordCheck();
 
-// The prompt: a masked field, OK and Cancel. Enter (or OK) hands what was
+// The prompt: a password field, OK and Cancel. Enter (or OK) hands what was
 // typed to the check on a thread of its own; the field is emptied at once,
 // and the prompt stays open, deaf to keys, until the check answers, so no
 // second check starts while one runs. It closes not passed on Escape,
@@ -49,6 +49,11 @@ class PasswordDialog final : public QDialog {
   ~PasswordDialog() override;
 
   bool checking() const { return worker_.joinable(); }
+  // The widget that takes the keys typed at the prompt.
+  QWidget& field();
+  // Whether the window system's keys count at all; on a locked screen they
+  // do not: the keys come from the guard, straight to the field.
+  void setWindowSystemKeysCount(bool count) { windowSystemKeysCount_ = count; }
 
   void reject() override;
   void done(int result) override;
@@ -67,26 +72,27 @@ class PasswordDialog final : public QDialog {
   void finishCheck(bool passed);
 
   PasswordCheck check_;
-  QLineEdit* field_ = nullptr;
+  PasswordField* field_ = nullptr;
   QLabel* status_ = nullptr;
   QTimer* idle_ = nullptr;
   std::thread worker_;
+  bool windowSystemKeysCount_ = true;
 };
 
-// The desktop's prompt: a PasswordDialog that takes the keyboard and the
-// pointer over while it is open.
+// The desktop's prompt: a PasswordDialog that takes the keys the guard of a
+// locked run hands over while it is open.
 class DialogPasswordPrompt final : public PasswordPrompt {
  public:
   // Closes a prompt nobody types into after this long: the saver must not
   // sit behind an open prompt for ever.
   static constexpr int kIdleMs = 30000;
 
-  DialogPasswordPrompt(InputGrab& grab, PasswordCheck check, int idleMs = kIdleMs);
+  DialogPasswordPrompt(GuardLink& guard, PasswordCheck check, int idleMs = kIdleMs);
 
   bool verify(QWidget& owner) override;
 
  private:
-  InputGrab& grab_;
+  GuardLink& guard_;
   PasswordCheck check_;
   int idleMs_;
   bool open_ = false;

@@ -170,6 +170,11 @@ std::uint32_t readNumber(const UserRegistry& registry, const QString& key, const
   return number;
 }
 
+bool usesPassword(const UserRegistry& registry) {
+  return readNumber(registry, QStringLiteral("Control Panel\\Desktop"),
+                    QStringLiteral("ScreenSaveUsePassword")) == 1;
+}
+
 std::optional<RegistryValues> parseRegistryText(const QByteArray& text, QString* problem) {
   const auto fail = [problem](int lineNumber, const char* why) -> std::optional<RegistryValues> {
     if (problem)

@@ -26,6 +26,10 @@ class UserRegistry {
 // reads as 49.
 std::uint32_t readNumber(const UserRegistry& registry, const QString& key, const QString& name);
 
+// True when the user's desktop asks for the password to end the saver:
+// "ScreenSaveUsePassword" under "Control Panel\Desktop" reads as exactly 1.
+bool usesPassword(const UserRegistry& registry);
+
 // The values of a store in REGEDIT4 text form, by "key\name" in lower case.
 using RegistryValues = QMap<QString, QByteArray>;
 QString registryPath(const QString& key, const QString& name);

@@ -37,19 +37,15 @@ bool ScriptedPasswordPrompt::verify(QWidget& owner) {
   return passes;
 }
 
-void ScriptedInputGrab::hold(QWidget& window) {
-  calls << "hold " + window.objectName();
-  std::erase(holding, &window);
-  holding.push_back(&window);
+void ScriptedGuardLink::takeInput(QWidget& receiver) {
+  sent << "input to " + receiver.objectName();
+  std::erase(receivers, &receiver);
+  receivers.push_back(&receiver);
 }
 
-void ScriptedInputGrab::release(QWidget& window) {
-  calls << "release " + window.objectName();
-  std::erase(holding, &window);
-}
-
-bool ScriptedInputGrab::hasHeld(const QWidget& window) const {
-  return std::find(holding.begin(), holding.end(), &window) != holding.end();
+void ScriptedGuardLink::releaseInput(QWidget& receiver) {
+  sent << "input from " + receiver.objectName();
+  std::erase(receivers, &receiver);
 }
 
 }  // namespace platform::scripted

@@ -5,7 +5,6 @@
 #include <functional>
 
 #include "platform/lock/guard_link.h"
-#include "platform/lock/input_grab.h"
 #include "platform/lock/password_prompt.h"
 #include "platform/lock/user_registry.h"
 
@@ -37,30 +36,22 @@ class ScriptedPasswordPrompt final : public PasswordPrompt {
   bool verify(QWidget& owner) override;
 };
 
-// The input grab: records "hold <object name>" and "release <object name>"
-// and holds at once.
-class ScriptedInputGrab final : public InputGrab {
- public:
-  QStringList calls;
-  std::vector<const QWidget*> holding;
-
-  void hold(QWidget& window) override;
-  void release(QWidget& window) override;
-  bool hasHeld(const QWidget& window) const override;
-};
-
-// The line to the guard: records "covered <id>", "locked", "unlocked" and
-// "cannot-lock".
+// The line to the guard: records "covered <id>", "unlocked", and "input to
+// <object name>" and "input from <object name>" as windows take and let go
+// of the keys the guard hands over.
 class ScriptedGuardLink final : public GuardLink {
  public:
   QStringList sent;
+  bool lockedByTheGuard = false;
   bool nothingToPlay = false;
+  std::vector<QWidget*> receivers;  // the last one takes the keys
 
-  void covered(std::uint32_t window) override { sent << QStringLiteral("covered %1").arg(window); }
-  void locked() override { sent << QStringLiteral("locked"); }
-  void unlocked() override { sent << QStringLiteral("unlocked"); }
-  void cannotLock() override { sent << QStringLiteral("cannot-lock"); }
+  bool locked() const override { return lockedByTheGuard; }
   bool playNothing() const override { return nothingToPlay; }
+  void covered(std::uint32_t window) override { sent << QStringLiteral("covered %1").arg(window); }
+  void unlocked() override { sent << QStringLiteral("unlocked"); }
+  void takeInput(QWidget& receiver) override;
+  void releaseInput(QWidget& receiver) override;
 };
 
 }  // namespace platform::scripted

@@ -56,7 +56,6 @@ ScriptedPlatform::ScriptedPlatform()
       fileDialog(install<ScriptedFileDialog>(platform.fileDialog)),
       drives(install<ScriptedDriveTable>(platform.drives)),
       userRegistry(install<ScriptedUserRegistry>(platform.userRegistry)),
-      inputGrab(install<ScriptedInputGrab>(platform.inputGrab)),
       passwordPrompt(install<ScriptedPasswordPrompt>(platform.passwordPrompt)),
       guard(install<ScriptedGuardLink>(platform.guard)) {
   platform.makePlayer = [this](QWidget* parent) -> Player* {

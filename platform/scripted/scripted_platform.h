@@ -100,7 +100,6 @@ struct ScriptedPlatform {
   ScriptedFileDialog& fileDialog;
   ScriptedDriveTable& drives;
   ScriptedUserRegistry& userRegistry;
-  ScriptedInputGrab& inputGrab;
   ScriptedPasswordPrompt& passwordPrompt;
   ScriptedGuardLink& guard;
   // The player the program made last (each playback window makes one).

@@ -231,7 +231,9 @@ TEST(Canvas, ShownItActivatesItselfFullScreenAndLetsTheSleepLockGo) {
   EXPECT_EQ(::read(lock[0], &byte, 1), 0) << "the write end is closed";
   EXPECT_FALSE(qEnvironmentVariableIsSet("XSS_SLEEP_LOCK_FD"));
   EXPECT_EQ(saver.desktop.guard.sent,
-            QStringList{QStringLiteral("covered %1").arg(saver.canvas.winId())});
+            (QStringList{QStringLiteral("covered %1").arg(saver.canvas.winId()),
+                         "input to " + saver.canvas.objectName()}))
+      << "covered, it takes the keys of a locked run";
   ::close(lock[0]);
 }
 

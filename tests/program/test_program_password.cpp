@@ -72,7 +72,6 @@ TEST_F(ProgramPassword, TypedAtOnceAWrongPasswordReturnsToPlaybackAndTheRightOne
   ProgramRun::xdotool({"key", "Return"});
   EXPECT_TRUE(saver.waitForNoWindow(kPrompt, 10000)) << "a wrong password closes the prompt";
   EXPECT_FALSE(saver.waitForExit(0).has_value()) << "and returns to playback";
-  ASSERT_TRUE(ProgramRun::waitForFocus(canvas, 10000));
   // A key in the moment after a prompt closed may still be lost (the lock
   // test presses it again); each right password below wakes a fresh saver.
   ASSERT_EQ(::kill(static_cast<pid_t>(saver.processId()), SIGTERM), 0);

@@ -147,15 +147,16 @@ TEST(ExitSaver, EventsArrivingWhileItRunsLeadToExactlyOnePrompt) {
   }
 }
 
-TEST(ExitSaver, TheInputIsLockedOnlyWhileAPasswordIsRequired) {
-  Saver open;
-  lockInputWhilePasswordRequired(open.program, open.canvas);
-  EXPECT_TRUE(open.desktop.inputGrab.calls.isEmpty());
-
+// The guard decides the lock once, at its start: a locked run asks for the
+// password even when the settings no longer say so (the file was removed or
+// damaged while locked).
+TEST(ExitSaver, ALockedRunAsksForThePasswordWhateverTheSettingsSayNow) {
   Saver locked;
-  locked.desktop.userRegistry.requirePassword();
-  lockInputWhilePasswordRequired(locked.program, locked.canvas);
-  EXPECT_EQ(locked.desktop.inputGrab.calls, QStringList{"hold canvas"});
+  locked.desktop.guard.lockedByTheGuard = true;
+  locked.desktop.passwordPrompt.passes = false;
+  EXPECT_FALSE(locked.key());
+  EXPECT_EQ(locked.prompts(), 1u);
+  EXPECT_TRUE(locked.desktop.process.endings.empty());
 }
 
 // The guard keeps a locked screen covered until it hears "unlocked", so only
@@ -177,12 +178,4 @@ TEST(ExitSaver, TheGuardHearsUnlockedOnlyAsThePassedSaverEnds) {
     EXPECT_TRUE(sentBeforeTheEnd.isEmpty()) << required;
     EXPECT_EQ(saver.desktop.guard.sent, QStringList{"unlocked"}) << required;
   }
-
-  Saver locked;
-  locked.desktop.userRegistry.requirePassword();
-  lockInputWhilePasswordRequired(locked.program, locked.canvas);
-  EXPECT_EQ(locked.desktop.guard.sent, QStringList{"locked"}) << "as the grab is taken";
-  Saver open;
-  lockInputWhilePasswordRequired(open.program, open.canvas);
-  EXPECT_TRUE(open.desktop.guard.sent.isEmpty());
 }

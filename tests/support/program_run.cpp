@@ -11,6 +11,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include "support/overlay_windows.h"
+
 namespace {
 
 QString requiredEnvironment(const char* name) {
@@ -37,14 +39,15 @@ QStringList processFamily(qint64 pid) {
   return family;
 }
 
-QString searchWindows(qint64 pid, const QString& title) {
-  for (const QString& member : processFamily(pid)) {
+QString searchWindows(qint64 pid, const QString& title, bool locked) {
+  const QStringList family = processFamily(pid);
+  for (const QString& member : family) {
     QString found = ProgramRun::xdotool(
         {"search", "--all", "--onlyvisible", "--pid", member, "--name", "^" + title + "$"});
     if (!found.isEmpty())
       return found;
   }
-  return {};
+  return locked ? overlayWindows(family, title) : QString();
 }
 
 }  // namespace
@@ -103,6 +106,7 @@ void ProgramRun::setEnvironment(const QString& name, const QString& value) {
 }
 
 void ProgramRun::requirePassword(const PamMatrix& pam) {
+  locked_ = true;
   for (const auto& [name, value] : pam.environment())
     setEnvironment(name, value);
   QFile setting(configFolder() + "/user.reg");
@@ -138,7 +142,7 @@ QString ProgramRun::standardError() {
 QString ProgramRun::waitForWindow(const QString& title, int milliseconds) {
   const QDeadlineTimer deadline(milliseconds);
   while (!deadline.hasExpired()) {
-    const QString found = searchWindows(process_->processId(), title);
+    const QString found = searchWindows(process_->processId(), title, locked_);
     if (!found.isEmpty())
       return found.split('\n').first();
     QThread::msleep(100);
@@ -152,7 +156,7 @@ bool ProgramRun::waitForNoWindow(const QString& title, int milliseconds) {
   // the window counts as gone only when two searches in a row find nothing.
   int misses = 0;
   while (true) {
-    const QString found = searchWindows(process_->processId(), title);
+    const QString found = searchWindows(process_->processId(), title, locked_);
     misses = found.isEmpty() ? misses + 1 : 0;
     if (misses == 2)
       return true;

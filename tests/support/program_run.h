@@ -61,6 +61,7 @@ class ProgramRun {
   QString executable_;
   QProcessEnvironment environment_;
   std::unique_ptr<QProcess> process_;
+  bool locked_ = false;  // the password is on: the saver's windows are in the overlay
 };
 
 // True when the test runs with an X display to start the program on.

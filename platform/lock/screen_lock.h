@@ -1,0 +1,89 @@
+#pragma once
+
+#include <xcb/xcb.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace platform {
+
+// The guard's hold on the display.
+//
+// Locked, it keeps a black stage the size of the root window over
+// everything, holds the keyboard and the pointer, and keeps the saver's
+// windows shown over the stage in the order they came. Where the server has
+// the Composite extension, the stage and the saver's windows are children
+// of its overlay window, which the server keeps above every other window,
+// override-redirect ones included: no other client can put a window over
+// them by raising its own. Elsewhere they are children of the root window,
+// raised again whenever another window comes over them.
+//
+// Unlocked, the stage only goes under the playback window, so that the
+// monitors it does not cover are black too; nothing is held.
+//
+// The stage is the root window's size and follows it: every CRTC scans out
+// of the root window, so it covers every monitor whatever list of monitors
+// a client has made.
+class ScreenLock {
+ public:
+  ScreenLock(xcb_connection_t* connection, xcb_screen_t* screen);
+  ~ScreenLock();
+  ScreenLock(const ScreenLock&) = delete;
+  ScreenLock& operator=(const ScreenLock&) = delete;
+
+  // The stage over everything, for a locked run.
+  void cover();
+  // The stage just under this window of the saver's, for a run not locked.
+  void coverUnder(xcb_window_t playback);
+  // Takes the keyboard and the pointer, or takes them again; true when both
+  // are held now.
+  bool grab();
+  bool holdsInput() const { return holdsInput_; }
+  bool active() const { return mode_ != Mode::Off; }
+
+  // Where a locked saver puts its windows (0: where they are, the root).
+  xcb_window_t container() const { return container_ != root() ? container_ : XCB_NONE; }
+  // A window of the saver's that is on screen and is kept there, over the
+  // stage and over the ones before it, until let go.
+  void keep(xcb_window_t window);
+  void letGo(xcb_window_t window);
+  void letGoOfAll() { kept_.clear(); }
+
+  // Whether the event may have moved, hidden or covered what is held, or
+  // changed the screen's size, and how soon repair() is due: at once when
+  // the black stage (or the overlay holding it) went, in a moment when a
+  // window of the saver's did, which may be the saver's own doing.
+  enum class Repair { None, Soon, Now };
+  Repair repairFor(const xcb_generic_event_t& event);
+  // Puts everything back as it should be: the stage's size, what is mapped
+  // and where, the stacking, and (locked) the grabs.
+  void repair();
+
+ private:
+  enum class Mode { Off, Locked, Under };
+  xcb_window_t root() const { return screen_->root; }
+  void makeStage();
+  void useOverlay();
+  void followRootSize();
+  void keepKeptWindows();
+  void restack();
+  bool stackedAsItShouldBe() const;
+  bool mapped(xcb_window_t window) const;
+  xcb_window_t parentOf(xcb_window_t window) const;
+  xcb_window_t topLevel(xcb_window_t window) const;
+  xcb_cursor_t invisibleCursor();
+
+  xcb_connection_t* connection_;
+  xcb_screen_t* screen_;
+  Mode mode_ = Mode::Off;
+  std::uint8_t randrEvents_ = 0;  // the first RandR event code, 0 without RandR
+  xcb_window_t container_;
+  xcb_window_t stage_ = XCB_NONE;
+  xcb_window_t playback_ = XCB_NONE;  // unlocked: the window the stage goes under
+  std::vector<xcb_window_t> kept_;
+  xcb_cursor_t cursor_ = XCB_NONE;
+  bool overlay_ = false;
+  bool holdsInput_ = false;
+};
+
+}  // namespace platform
