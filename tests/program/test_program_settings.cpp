@@ -151,23 +151,6 @@ void expectWhereTheLayoutSays(const Shot& shot) {
   }
 }
 
-QRect windowGeometry(const QString& window) {
-  QRect geometry;
-  for (const QString& line :
-       ProgramRun::xdotool({"getwindowgeometry", "--shell", window}).split('\n')) {
-    const QString value = line.section('=', 1);
-    if (line.startsWith("X="))
-      geometry.moveLeft(value.toInt());
-    if (line.startsWith("Y="))
-      geometry.moveTop(value.toInt());
-    if (line.startsWith("WIDTH="))
-      geometry.setWidth(value.toInt());
-    if (line.startsWith("HEIGHT="))
-      geometry.setHeight(value.toInt());
-  }
-  return geometry;
-}
-
 void keys(const QStringList& names) {
   for (const QString& name : names) {
     ProgramRun::xdotool({"key", "--clearmodifiers", name});
@@ -200,7 +183,7 @@ TEST_F(ProgramSettings, TypeAPathAddItPressEnterAndTheFileHoldsIt) {
   keys({"alt+a", "Escape"});
   QThread::msleep(300);
 
-  const QRect dialog = windowGeometry(window);
+  const QRect dialog = ProgramRun::windowGeometry(window);
   EXPECT_EQ(dialog.size(), QSize(281, 358));
   const Shot shot(QImage(run.screenshot("settings-dialog")), dialog);
   ASSERT_TRUE(shot.valid());
