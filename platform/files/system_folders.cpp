@@ -8,10 +8,9 @@ namespace platform {
 namespace {
 
 const QSet<QString> kKernelTypes = {
-    "proc",       "sysfs",      "devtmpfs",    "devpts",   "cgroup",     "cgroup2",
-    "debugfs",    "tracefs",    "securityfs",  "pstore",   "bpf",        "configfs",
-    "fusectl",    "mqueue",     "hugetlbfs",   "binfmt_misc", "efivarfs", "rpc_pipefs",
-    "nsfs",       "selinuxfs",
+    "proc",      "sysfs",       "devtmpfs", "devpts",     "cgroup",   "cgroup2",   "debugfs",
+    "tracefs",   "securityfs",  "pstore",   "bpf",        "configfs", "fusectl",   "mqueue",
+    "hugetlbfs", "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs",     "selinuxfs",
 };
 
 const QSet<QString> kNetworkTypes = {
@@ -46,9 +45,11 @@ bool isAtOrBelow(const QString& path, const QString& folder) {
 
 SystemFolders::SystemFolders(std::vector<Mount> mounts, const QString& walkStart,
                              const QString& realStart)
-    : mounts_(mounts.empty() ? kUsualKernelMounts : std::move(mounts)),
+    : mounts_(std::move(mounts)),
       start_(QDir::cleanPath(walkStart)),
       realStart_(realStart.isEmpty() ? start_ : QDir::cleanPath(realStart)) {
+  if (mounts_.empty())
+    mounts_ = kUsualKernelMounts;
   for (Mount& mount : mounts_)
     mount.folder = QDir::cleanPath(mount.folder);
 }
@@ -80,7 +81,7 @@ const Mount* SystemFolders::holding(const QString& realFolder) const {
 // The walk lists no links to folders, so everything below its start is
 // below the start's real folder by the same names.
 QString SystemFolders::realPathOf(const QString& folder) const {
-  const QString clean = QDir::cleanPath(folder);
+  QString clean = QDir::cleanPath(folder);
   if (!isAtOrBelow(clean, start_) || start_ == realStart_)
     return clean;
   return QDir::cleanPath(realStart_ + '/' + clean.mid(start_.size()));

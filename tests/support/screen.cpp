@@ -46,11 +46,10 @@ QImage grab(const QRect& area) {
   if (wanted.isEmpty())
     return {};
   const std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> reply(
-      xcb_get_image_reply(
-          x,
-          xcb_get_image(x, XCB_IMAGE_FORMAT_Z_PIXMAP, root->root, wanted.x(), wanted.y(),
-                        wanted.width(), wanted.height(), ~0U),
-          nullptr),
+      xcb_get_image_reply(x,
+                          xcb_get_image(x, XCB_IMAGE_FORMAT_Z_PIXMAP, root->root, wanted.x(),
+                                        wanted.y(), wanted.width(), wanted.height(), ~0U),
+                          nullptr),
       &std::free);
   // 24 bits a pixel, stored in 32 as QImage's RGB32 stores them.
   const qsizetype bytes = qsizetype(wanted.width()) * wanted.height() * 4;

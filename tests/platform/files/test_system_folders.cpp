@@ -36,14 +36,13 @@ SystemFolders walkFrom(const QString& start, const QString& realStart = {}) {
 
 TEST(SystemFolders, AWalkFromTheRootEntersEveryDiscButNoKernelNetworkOrFuseMount) {
   const SystemFolders fromRoot = walkFrom("/");
-  for (const char* left : {"/proc", "/proc/1/task", "/sys", "/sys/block", "/sys/fs/cgroup/unified",
-                           "/dev", "/mnt/debug/x", "/net", "/srv/share", "/srv/share/films",
-                           "/srv/share/remote/a"})
+  for (const char* left :
+       {"/proc", "/proc/1/task", "/sys", "/sys/block", "/sys/fs/cgroup/unified", "/dev",
+        "/mnt/debug/x", "/net", "/srv/share", "/srv/share/films", "/srv/share/remote/a"})
     EXPECT_TRUE(fromRoot.excludes(left)) << left;
-  for (const char* walked :
-       {"/home/me", "/run", "/run/user/1000/x", "/run/media/me/My Stick/CLIPS",
-        "/media/me/ntfs/films", "/mnt/data", "/mnt/data/CLIPS", "/mnt/hidden/nfs", "/procedures",
-        "/srv", "/runner"})
+  for (const char* walked : {"/home/me", "/run", "/run/user/1000/x", "/run/media/me/My Stick/CLIPS",
+                             "/media/me/ntfs/films", "/mnt/data", "/mnt/data/CLIPS",
+                             "/mnt/hidden/nfs", "/procedures", "/srv", "/runner"})
     EXPECT_FALSE(fromRoot.excludes(walked)) << walked;
 }
 
