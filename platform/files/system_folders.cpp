@@ -1,60 +1,90 @@
 #include "platform/files/system_folders.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSet>
-#include <algorithm>
 
 namespace platform {
 namespace {
 
-const QStringList kSystemFolders = {"/proc", "/sys", "/dev", "/run"};
-
 const QSet<QString> kKernelTypes = {
-    "proc",      "sysfs",      "devtmpfs",    "devpts",   "cgroup",     "cgroup2", "debugfs",
-    "tracefs",   "securityfs", "pstore",      "bpf",      "configfs",   "fusectl", "mqueue",
-    "hugetlbfs", "autofs",     "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs",    "selinuxfs",
+    "proc",      "sysfs",       "devtmpfs", "devpts",     "cgroup",   "cgroup2",   "debugfs",
+    "tracefs",   "securityfs",  "pstore",   "bpf",        "configfs", "fusectl",   "mqueue",
+    "hugetlbfs", "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs",     "selinuxfs",
 };
 
 const QSet<QString> kNetworkTypes = {
     "nfs", "nfs4", "cifs", "smb3", "smbfs", "9p", "ceph", "glusterfs", "afs", "davfs", "sshfs",
 };
 
-bool isNetworkOrFuse(const QString& type) {
+// Where the kernel's own file systems are on every Linux system, for the
+// rare process that cannot read its mount table (no /proc): the walk still
+// tells them by their type.
+const std::vector<Mount> kUsualKernelMounts = {
+    {"proc", "/proc", "proc"},
+    {"sysfs", "/sys", "sysfs"},
+    {"devtmpfs", "/dev", "devtmpfs"},
+};
+
+// Entering one may wait on a server, or mount something: an automounter's
+// folder with nothing behind it yet mounts on the first look inside.
+bool isRemoteOrUnmounted(const QString& type) {
   // fuseblk is a disk (NTFS, exFAT) read through FUSE; the rest of FUSE may
   // stand for anything, a remote server included.
   return kNetworkTypes.contains(type) || type == QStringLiteral("fuse") ||
-         type.startsWith(QStringLiteral("fuse."));
+         type.startsWith(QStringLiteral("fuse.")) || type == QStringLiteral("autofs");
 }
 
 bool isAtOrBelow(const QString& path, const QString& folder) {
   if (folder == QStringLiteral("/"))
-    return true;
+    return path.startsWith('/');
   return path == folder || path.startsWith(folder + '/');
 }
 
 }  // namespace
 
-SystemFolders::SystemFolders(const std::vector<Mount>& mounts, const QString& walkStart)
-    : excluded_(kSystemFolders) {
-  const QString start = QDir::cleanPath(walkStart);
-  for (const Mount& mount : mounts) {
-    const QString folder = QDir::cleanPath(mount.folder);
-    if (folder == QStringLiteral("/"))
-      continue;  // the root itself is never left out
-    if (kKernelTypes.contains(mount.type) ||
-        (isNetworkOrFuse(mount.type) && !isAtOrBelow(start, folder)))
-      excluded_ << folder;
-  }
+SystemFolders::SystemFolders(std::vector<Mount> mounts, const QString& walkStart,
+                             const QString& realStart)
+    : mounts_(std::move(mounts)),
+      start_(QDir::cleanPath(walkStart)),
+      realStart_(realStart.isEmpty() ? start_ : QDir::cleanPath(realStart)) {
+  if (mounts_.empty())
+    mounts_ = kUsualKernelMounts;
+  for (Mount& mount : mounts_)
+    mount.folder = QDir::cleanPath(mount.folder);
 }
 
 SystemFolders SystemFolders::forWalkFrom(const QString& walkStart) {
-  return SystemFolders(currentMounts(), walkStart);
+  return SystemFolders(currentMounts(), walkStart, QFileInfo(walkStart).canonicalFilePath());
 }
 
 bool SystemFolders::excludes(const QString& hostFolder) const {
-  const QString folder = QDir::cleanPath(hostFolder);
-  return std::any_of(excluded_.begin(), excluded_.end(),
-                     [&](const QString& excluded) { return isAtOrBelow(folder, excluded); });
+  const QString folder = realPathOf(hostFolder);
+  const Mount* mount = holding(folder);
+  if (!mount)
+    return false;
+  if (kKernelTypes.contains(mount->type))
+    return true;
+  return isRemoteOrUnmounted(mount->type) && !isAtOrBelow(realStart_, mount->folder);
+}
+
+// The last mount at or above the folder is on top: it hides whatever was
+// mounted there, or below it, before.
+const Mount* SystemFolders::holding(const QString& realFolder) const {
+  for (auto mount = mounts_.rbegin(); mount != mounts_.rend(); ++mount) {
+    if (isAtOrBelow(realFolder, mount->folder))
+      return &*mount;
+  }
+  return nullptr;
+}
+
+// The walk lists no links to folders, so everything below its start is
+// below the start's real folder by the same names.
+QString SystemFolders::realPathOf(const QString& folder) const {
+  QString clean = QDir::cleanPath(folder);
+  if (!isAtOrBelow(clean, start_) || start_ == realStart_)
+    return clean;
+  return QDir::cleanPath(realStart_ + '/' + clean.mid(start_.size()));
 }
 
 }  // namespace platform

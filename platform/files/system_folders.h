@@ -1,34 +1,42 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 #include <vector>
 
 #include "platform/files/drive_table.h"
 
 namespace platform {
 
-// The folders a walk for media never enters, because they hold no real files
-// or because reading them can hang:
-// - the system's own: /proc, /sys, /dev and /run, whatever is mounted there;
-// - any folder with a kernel file system mounted on it (proc, sysfs, cgroup,
-//   debugfs and the like): their entries come and go as processes do, and
-//   some block when read;
-// - a network or FUSE file system mounted below where the walk started: a
-//   server that does not answer would stop the walk for good. A walk that
-//   starts on one (a drive mapped to it) walks it, as asked.
-// A tmpfs elsewhere (/tmp on many systems) holds real files and is walked.
+// The folders a walk for media never enters, told by the file system a
+// folder is on (the mount on top there, the last line of the mount table at
+// or above it), never by its name:
+// - a kernel file system (proc, sysfs, cgroup, debugfs and the like): its
+//   entries come and go as processes do, and some block when read. Never
+//   entered, wherever the walk started.
+// - a network file system, FUSE (save fuseblk, which is a disk), or an
+//   automounter with nothing mounted behind it yet: entering one may wait
+//   for a server that does not answer, or mount one. Not entered from above;
+//   a walk that starts inside one (a drive mapped to it) walks all of it.
+// Every other file system is walked wherever it is mounted: a disc under
+// /run/media or /media, the disc an automounter mounted, a tmpfs.
 class SystemFolders {
  public:
-  SystemFolders(const std::vector<Mount>& mounts, const QString& walkStart);
-  // From the mount table of this system, read now; without one (no /proc),
-  // the system's own folders are still left out.
+  // realStart: walkStart with its symbolic links resolved (the mount table
+  // names real folders); empty when it has none.
+  SystemFolders(std::vector<Mount> mounts, const QString& walkStart, const QString& realStart = {});
+  // From the mount table of this system, read now.
   static SystemFolders forWalkFrom(const QString& walkStart);
 
+  // For a folder at or below the walk's start, or anywhere when it is real.
   bool excludes(const QString& hostFolder) const;
 
  private:
-  QStringList excluded_;  // each with everything below it
+  const Mount* holding(const QString& realFolder) const;
+  QString realPathOf(const QString& folder) const;
+
+  std::vector<Mount> mounts_;
+  QString start_;
+  QString realStart_;
 };
 
 }  // namespace platform

@@ -2,6 +2,21 @@
 #include <gtest/gtest.h>
 
 #include "support/program_run.h"
+#include "support/screen.h"
+#include "support/wait.h"
+
+namespace {
+
+// The dialog as a person sees it: its face and white fields fill most of it,
+// its captions and labels are drawn on them, and nothing black lies over it.
+bool dialogIsDrawn(const QRect& dialog) {
+  const QImage pixels = screen::grab(dialog);
+  const double light = screen::shareOf(pixels, [](const QColor& c) { return c.lightness() > 180; });
+  const double ink = screen::shareOf(pixels, [](const QColor& c) { return c.lightness() < 80; });
+  return light > 0.7 && ink > 0.005 && ink < 0.2;
+}
+
+}  // namespace
 
 class ProgramStartup : public testing::Test {
  protected:
@@ -32,8 +47,11 @@ TEST_F(ProgramStartup, PreviewAndAnEmptySettingsFileEndAtOnceWithoutAWindow) {
 TEST_F(ProgramStartup, WithoutASettingsFileTheSettingsOpenAndASecondInstanceEnds) {
   ProgramRun settings;
   settings.start({"/S"});
-  EXPECT_FALSE(settings.waitForWindow("Settings", 15000).isEmpty());
-  settings.screenshot("settings-without-a-file");
+  const QString dialog = settings.waitForWindow("Settings", 15000);
+  ASSERT_FALSE(dialog.isEmpty());
+  const QRect area = ProgramRun::windowGeometry(dialog);
+  EXPECT_TRUE(waitUntil([&] { return holdsFor([&] { return dialogIsDrawn(area); }, 2000); }, 15000))
+      << "its controls are on screen, and nothing comes over them";
 
   // The same user starting it again: the new one ends at once. It shares the
   // first one's runtime folder, where the instance lock lives.

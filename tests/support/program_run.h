@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QProcess>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -50,6 +51,8 @@ class ProgramRun {
   // True once some program holds the keyboard grab (the locked saver does),
   // false when nobody does after the time.
   static bool waitForInputGrab(int milliseconds);
+  // Where the window (an id from waitForWindow) stands on the screen.
+  static QRect windowGeometry(const QString& window);
   // Runs xdotool with the arguments and returns what it printed.
   static QString xdotool(const QStringList& arguments);
   // Saves the whole screen as a PNG file and returns its path.

@@ -20,6 +20,19 @@ inline bool waitUntil(const std::function<bool()>& condition, int milliseconds) 
   return true;
 }
 
+// For a state that must last, not just flash by (a window that something
+// covers again a moment later): true when the condition holds at every look
+// for the milliseconds.
+inline bool holdsFor(const std::function<bool()>& condition, int milliseconds) {
+  const QDeadlineTimer deadline(milliseconds);
+  while (!deadline.hasExpired()) {
+    if (!condition())
+      return false;
+    QThread::msleep(20);
+  }
+  return condition();
+}
+
 // For a state this process reaches through its own event loop (a player
 // whose events arrive as Qt events): lets the events run between looks.
 inline bool waitRunningEvents(const std::function<bool()>& condition, int milliseconds) {

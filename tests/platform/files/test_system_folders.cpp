@@ -7,32 +7,67 @@ using platform::SystemFolders;
 
 namespace {
 
+// Later lines are mounted on top of earlier ones, as in /proc/self/mounts.
 const QByteArray kMounts =
     "/dev/sda1 / ext4 rw 0 0\n"
     "proc /proc proc rw 0 0\n"
-    "cgroup2 /sys/fs/cgroup cgroup2 rw 0 0\n"
-    "debugfs /mnt/debug debugfs rw 0 0\n"
-    "tmpfs /tmp tmpfs rw 0 0\n"
-    "server:/export /srv/share nfs4 rw 0 0\n"
-    "me@host:/ /home/me/remote fuse.sshfs rw 0 0\n"
+    "sysfs /sys sysfs rw 0 0\n"
+    "tmpfs /sys/fs/cgroup tmpfs rw 0 0\n"
+    "cgroup2 /sys/fs/cgroup/unified cgroup2 rw 0 0\n"
+    "udev /dev devtmpfs rw 0 0\n"
+    "tmpfs /run tmpfs rw 0 0\n"
+    "tmpfs /run/user/1000 tmpfs rw 0 0\n"
+    "/dev/sdc1 /run/media/me/My\\040Stick vfat rw 0 0\n"
     "/dev/sdb1 /media/me/ntfs fuseblk rw 0 0\n"
-    "/dev/sdc1 /media/me/My\\040Stick vfat rw 0 0\n";
+    "debugfs /mnt/debug debugfs rw 0 0\n"
+    "systemd-1 /mnt/data autofs rw 0 0\n"
+    "/dev/sdd1 /mnt/data ext4 rw 0 0\n"
+    "auto.net /net autofs rw 0 0\n"
+    "server:/export /srv/share nfs4 rw 0 0\n"
+    "me@host:/ /srv/share/remote fuse.sshfs rw 0 0\n"
+    "server:/old /mnt/hidden/nfs nfs rw 0 0\n"
+    "/dev/sde1 /mnt/hidden ext4 rw 0 0\n";
+
+SystemFolders walkFrom(const QString& start, const QString& realStart = {}) {
+  return SystemFolders(platform::parseMounts(kMounts), start, realStart);
+}
 
 }  // namespace
 
-TEST(SystemFolders, AWalkStaysOffKernelFileSystemsAndTheNetworkBelowIt) {
-  const SystemFolders fromRoot(platform::parseMounts(kMounts), "/");
-  for (const char* left : {"/proc", "/proc/1/task", "/sys/block", "/dev", "/dev/shm", "/run/user/0",
-                           "/mnt/debug/x", "/srv/share", "/srv/share/films", "/home/me/remote/a"})
+TEST(SystemFolders, AWalkFromTheRootEntersEveryDiscButNoKernelNetworkOrFuseMount) {
+  const SystemFolders fromRoot = walkFrom("/");
+  for (const char* left :
+       {"/proc", "/proc/1/task", "/sys", "/sys/block", "/sys/fs/cgroup/unified", "/dev",
+        "/mnt/debug/x", "/net", "/srv/share", "/srv/share/films", "/srv/share/remote/a"})
     EXPECT_TRUE(fromRoot.excludes(left)) << left;
-  for (const char* walked : {"/", "/tmp/clips", "/home/me", "/media/me/ntfs/films",
-                             "/media/me/My Stick", "/procedures", "/srv", "/runner"})
+  for (const char* walked : {"/home/me", "/run", "/run/user/1000/x", "/run/media/me/My Stick/CLIPS",
+                             "/media/me/ntfs/films", "/mnt/data", "/mnt/data/CLIPS",
+                             "/mnt/hidden/nfs", "/procedures", "/srv", "/runner"})
     EXPECT_FALSE(fromRoot.excludes(walked)) << walked;
+}
 
-  // A drive mapped to a network share walks it, as asked; a share below it
-  // still stays out.
-  const SystemFolders fromShare(platform::parseMounts(kMounts), "/srv/share/");
+// A drive mapped into a mount: all of that mount is walked, and still no
+// kernel file system, nor a mount of the network below it.
+TEST(SystemFolders, AWalkThatStartsInsideAMountWalksAllOfIt) {
+  EXPECT_FALSE(walkFrom("/run/media/me/My Stick").excludes("/run/media/me/My Stick/CLIPS/SUB"));
+  EXPECT_FALSE(walkFrom("/mnt/data/").excludes("/mnt/data/CLIPS"));
+  EXPECT_FALSE(walkFrom("/net").excludes("/net/server/export"));
+
+  const SystemFolders fromShare = walkFrom("/srv/share/");
   EXPECT_FALSE(fromShare.excludes("/srv/share/films"));
-  EXPECT_TRUE(fromShare.excludes("/home/me/remote"));
-  EXPECT_TRUE(fromShare.excludes("/proc"));
+  EXPECT_TRUE(fromShare.excludes("/srv/share/remote"));
+  EXPECT_FALSE(walkFrom("/srv/share/remote").excludes("/srv/share/remote/a"));
+
+  // Started on a link: the mounts are where the link leads.
+  const SystemFolders fromLink = walkFrom("/home/me/share", "/srv/share");
+  EXPECT_FALSE(fromLink.excludes("/home/me/share/films"));
+  EXPECT_TRUE(fromLink.excludes("/home/me/share/remote"));
+  EXPECT_TRUE(walkFrom("/home/me/all", "/").excludes("/home/me/all/proc"));
+}
+
+TEST(SystemFolders, WithoutAMountTableTheKernelsUsualFoldersStayOut) {
+  const SystemFolders noTable({}, "/");
+  EXPECT_TRUE(noTable.excludes("/proc/1"));
+  EXPECT_TRUE(noTable.excludes("/sys"));
+  EXPECT_FALSE(noTable.excludes("/run/media/me/disc"));
 }
