@@ -46,7 +46,7 @@ PasswordField::~PasswordField() {
 QByteArray PasswordField::take() {
   QByteArray bytes;
   // Room for the longest text at once: growing would leave copies behind.
-  bytes.reserve(static_cast<qsizetype>(kCapacity * 4));
+  bytes.reserve(static_cast<qsizetype>(kCapacity) * 4);
   for (std::size_t at = 0; at < length_; ++at)
     appendUtf8(bytes, typed_[at]);
   clear();
