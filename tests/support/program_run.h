@@ -47,9 +47,6 @@ class ProgramRun {
   bool waitForNoWindow(const QString& title, int milliseconds);
   // True once the window (an id from waitForWindow) has the keyboard focus.
   static bool waitForFocus(const QString& window, int milliseconds);
-  // True once some program holds the keyboard grab (the locked saver does),
-  // false when nobody does after the time.
-  static bool waitForInputGrab(int milliseconds);
   // Runs xdotool with the arguments and returns what it printed.
   static QString xdotool(const QStringList& arguments);
   // Saves the whole screen as a PNG file and returns its path.

@@ -29,14 +29,16 @@ struct ScreenLook {
   // True when most of the area is something else than black and the
   // desktop: a window of the saver's own drawing.
   bool mostlyOther() const { return pixels - desktop - black > pixels / 2; }
+  bool mostlyBlack() const { return black > pixels / 2; }
 };
 ScreenLook lookAt(const QRect& area);
 
 // Where a window (an id as xdotool gives it) is on the screen.
 QRect windowArea(const QString& id);
 
-// A window of the desktop's colour, on its own connection, above the other
-// windows there when it is made. It records the keys the server hands it.
+// A window of the desktop's colour, on its own connection, mapped above the
+// other windows when it is made (and so in view unless something covers it
+// at once). It records the keys the server hands it.
 class DesktopWindow {
  public:
   DesktopWindow(int x, int y, int size);

@@ -28,3 +28,9 @@ inline bool waitRunningEvents(const std::function<bool()>& condition, int millis
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   return condition();
 }
+
+// For a state that must not change, looked at for a while: true when the
+// condition held at every look until the milliseconds were over.
+inline bool holdsFor(const std::function<bool()>& condition, int milliseconds) {
+  return !waitUntil([&] { return !condition(); }, milliseconds);
+}
