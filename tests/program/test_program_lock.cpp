@@ -16,13 +16,12 @@
 #include <stdexcept>
 
 #include "platform/lock/pam_check.h"
+#include "support/lock_steps.h"
 #include "support/media.h"
 #include "support/program_run.h"
+#include "support/screen_probe.h"
 
 namespace {
-
-const QString kPrompt = QStringLiteral("Reelvista password");
-const QString kPassword = QStringLiteral("open sesame");
 
 // Another program's window, on its own connection to the X server, that
 // counts the keys and clicks the server hands it. Events another program
@@ -168,45 +167,27 @@ class ProgramLock : public testing::Test {
   }
 
   // Starts the saver and returns once it plays over the whole screen with
-  // the input grab taken.
+  // the keyboard and the pointer held.
   void startLocked() {
     saver.start({"/S"});
-    canvas = saver.waitForWindow("Reelvista", 15000);
+    canvas = saver.waitForWindow(kPlaybackTitle, 15000);
     ASSERT_FALSE(canvas.isEmpty());
-    ASSERT_TRUE(ProgramRun::waitForFocus(canvas, 10000));
-    ASSERT_TRUE(ProgramRun::waitForInputGrab(10000));
+    ASSERT_TRUE(waitForBothGrabsHeldElsewhere(10000));
   }
 
   bool running() { return !saver.waitForExit(0).has_value(); }
 
-  // Opens the prompt with a key and waits until what is typed goes into it,
-  // with its field empty. A key pressed in the moment after a prompt closes,
-  // before the playback window has the focus back, is lost (when the focus
-  // falls to the root window instead, Qt lets a moment pass before it counts
-  // the prompt as no longer focused); a person is slower than that, and
-  // presses a lost key again. Keys typed earlier that are still on their way
-  // may instead have opened a prompt already and typed into it: whatever the
-  // field holds is cleared, as a person clears what they see there.
+  // Opens the prompt with a key and empties its field. Keys typed earlier
+  // that are still on their way may have opened a prompt already and typed
+  // into it: whatever the field holds is cleared, as a person clears what
+  // they see there.
   void openPrompt(const QString& key = QStringLiteral("x")) {
-    ProgramRun::waitForFocus(canvas, 600);
-    QString prompt;
-    int presses = 0;
-    while (presses < 3 && prompt.isEmpty()) {
-      ProgramRun::xdotool({"key", key});
-      ++presses;
-      prompt = saver.waitForWindow(kPrompt, 3000);
-    }
-    ASSERT_FALSE(prompt.isEmpty()) << key.toStdString() << " asks for the password";
-    ASSERT_TRUE(ProgramRun::waitForFocus(prompt, 5000));
+    promptWindow = openPromptWithKey(saver, key);
+    ASSERT_FALSE(promptWindow.isEmpty()) << key.toStdString() << " asks for the password";
     ProgramRun::xdotool({"key", "ctrl+a", "BackSpace"});
-    promptWindow = prompt;
   }
 
-  static void enter(const QString& password) {
-    if (!password.isEmpty())
-      ProgramRun::xdotool({"type", "--delay", "2", password});
-    ProgramRun::xdotool({"key", "Return"});
-  }
+  static void enter(const QString& password) { typeAndReturn(password, 2); }
 
   void endWithThePassword() {
     openPrompt();
@@ -242,7 +223,7 @@ TEST_F(ProgramLock, AHundredWrongPasswordsNeverEndItAndTheRightOneStillDoes) {
     const QString& password = wrong[round % wrong.size()];
     ASSERT_NO_FATAL_FAILURE(openPrompt()) << "round " << round;
     enter(password);
-    ASSERT_TRUE(saver.waitForNoWindow(kPrompt, 10000))
+    ASSERT_TRUE(saver.waitForNoWindow(kPromptTitle, 10000))
         << "round " << round << ": a wrong password closes the prompt";
     ASSERT_TRUE(running()) << "round " << round << ": \"" << password.toStdString() << "\"";
   }
@@ -284,10 +265,8 @@ TEST_F(ProgramLock, KeysAndClicksAimedAtAnotherWindowNeverReachIt) {
     EXPECT_EQ(seen.buttons, 0) << what << ": no click reaches another program";
     std::cout << what << ": focus came to the window " << seen.focusIns << " times\n";
     // A wrong password typed closes the prompt once PAM answers.
-    if (!saver.waitForNoWindow(kPrompt, 3000)) {
-      ProgramRun::waitForFocus(saver.waitForWindow(kPrompt, 300), 2000);
-      ProgramRun::xdotool({"key", "Escape"});
-      EXPECT_TRUE(saver.waitForNoWindow(kPrompt, 5000)) << what << ": Escape closes the prompt";
+    if (!saver.waitForNoWindow(kPromptTitle, 3000)) {
+      EXPECT_TRUE(closePrompt(saver)) << what << ": Escape closes the prompt";
     }
   };
 
@@ -369,12 +348,12 @@ TEST_F(ProgramLock, KeysThatEndOtherProgramsNeverEndIt) {
     ASSERT_TRUE(running()) << key.toStdString() << " at playback";
     for (const QString atPrompt : {"alt+F4", "ctrl+q", "ctrl+c", "ctrl+w"}) {
       ProgramRun::xdotool({"key", atPrompt});
-      EXPECT_FALSE(saver.waitForNoWindow(kPrompt, 1000))
+      EXPECT_FALSE(saver.waitForNoWindow(kPromptTitle, 1000))
           << atPrompt.toStdString() << " leaves the prompt open";
       ASSERT_TRUE(running()) << atPrompt.toStdString() << " at the prompt";
     }
     ProgramRun::xdotool({"key", "Escape"});
-    ASSERT_TRUE(saver.waitForNoWindow(kPrompt, 5000)) << "Escape closes the prompt";
+    ASSERT_TRUE(saver.waitForNoWindow(kPromptTitle, 5000)) << "Escape closes the prompt";
     ASSERT_TRUE(running()) << "Escape at the prompt";
   }
 
@@ -391,9 +370,9 @@ TEST_F(ProgramLock, ACloseRequestNeverEndsIt) {
     ASSERT_NO_FATAL_FAILURE(openPrompt()) << "round " << round;
     requestClose(promptWindow.toUInt());
     // Qt may pass over a request that comes as the prompt takes the focus.
-    if (!saver.waitForNoWindow(kPrompt, 1000))
+    if (!saver.waitForNoWindow(kPromptTitle, 1000))
       ProgramRun::xdotool({"key", "Escape"});
-    ASSERT_TRUE(saver.waitForNoWindow(kPrompt, 5000)) << "round " << round;
+    ASSERT_TRUE(saver.waitForNoWindow(kPromptTitle, 5000)) << "round " << round;
     ASSERT_TRUE(running()) << "round " << round;
     requestClose(canvas.toUInt());
     const std::optional<int> ended = saver.waitForExit(1500);
@@ -401,16 +380,14 @@ TEST_F(ProgramLock, ACloseRequestNeverEndsIt) {
         << "round " << round << ": a close request ended it with status " << ended.value_or(-2);
     // Closing the playback window takes the focus from it, and that asks
     // for the password.
-    if (const QString prompt = saver.waitForWindow(kPrompt, 300); !prompt.isEmpty()) {
-      ProgramRun::waitForFocus(prompt, 2000);
-      ProgramRun::xdotool({"key", "Escape"});
-      ASSERT_TRUE(saver.waitForNoWindow(kPrompt, 5000)) << "round " << round;
+    if (!saver.waitForWindow(kPromptTitle, 300).isEmpty()) {
+      ASSERT_TRUE(closePrompt(saver)) << "round " << round;
       const std::optional<int> afterPrompt = saver.waitForExit(1500);
       ASSERT_FALSE(afterPrompt.has_value())
           << "round " << round << ": Escape at the prompt a close request brought ended it with "
           << "status " << afterPrompt.value_or(-2);
     }
-    ASSERT_FALSE(saver.waitForWindow("Reelvista", 1000).isEmpty()) << "round " << round;
+    ASSERT_FALSE(saver.waitForWindow(kPlaybackTitle, 1000).isEmpty()) << "round " << round;
   }
   endWithThePassword();
 }

@@ -4,13 +4,13 @@
 #include <signal.h>
 
 #include "platform/lock/pam_check.h"
+#include "support/lock_steps.h"
 #include "support/media.h"
 #include "support/pam_matrix.h"
 #include "support/program_run.h"
+#include "support/screen_probe.h"
 
 namespace {
-
-const QString kPrompt = QStringLiteral("Reelvista password");
 
 class ProgramPassword : public testing::Test {
  protected:
@@ -21,15 +21,16 @@ class ProgramPassword : public testing::Test {
     saver.writeSettingsFile("\r\n*.MPG\r\n" + clip.toUtf8() + "\r\n");
   }
 
-  // Returns once the saver plays with the focus, and with the input grab
-  // when it locks.
+  // Returns once the saver plays, with the keyboard and the pointer held
+  // when it locks, else with the focus.
   void startPlaying(bool locked) {
     saver.start({"/S"});
-    canvas = saver.waitForWindow("Reelvista", 15000);
+    const QString canvas = saver.waitForWindow(kPlaybackTitle, 15000);
     ASSERT_FALSE(canvas.isEmpty());
-    ASSERT_TRUE(ProgramRun::waitForFocus(canvas, 10000));
     if (locked) {
-      ASSERT_TRUE(ProgramRun::waitForInputGrab(10000));
+      ASSERT_TRUE(waitForBothGrabsHeldElsewhere(10000));
+    } else {
+      ASSERT_TRUE(ProgramRun::waitForFocus(canvas, 10000));
     }
   }
 
@@ -43,7 +44,6 @@ class ProgramPassword : public testing::Test {
   }
 
   ProgramRun saver;
-  QString canvas;
 };
 
 }  // namespace
@@ -60,18 +60,19 @@ TEST_F(ProgramPassword, WithoutTheSettingAKeyEndsTheSaverAndAMouseMoveDoesNot) {
 TEST_F(ProgramPassword, TypedAtOnceAWrongPasswordReturnsToPlaybackAndTheRightOneEndsItEveryTime) {
   if (const QString why = PamMatrix::unavailable(); !why.isEmpty())
     GTEST_SKIP() << why.toStdString();
-  const PamMatrix pam(platform::currentUserName() + ":open sesame:reelvista\n");
+  const PamMatrix pam(platform::currentUserName() + ":" + kPassword.toUtf8() + ":reelvista\n");
   saver.requirePassword(pam);
 
   // Typed at once, Return after the prompt is seen: on a busy machine the
   // prompt may come and go between two looks while the keys wait for it.
   startPlaying(true);
-  wakeAndType("open sesame?", false);
-  ASSERT_FALSE(saver.waitForWindow(kPrompt, 10000).isEmpty());
+  wakeAndType(kPassword + "?", false);
+  ASSERT_FALSE(saver.waitForWindow(kPromptTitle, 10000).isEmpty());
   saver.screenshot("password-prompt");
   ProgramRun::xdotool({"key", "Return"});
-  EXPECT_TRUE(saver.waitForNoWindow(kPrompt, 10000)) << "a wrong password closes the prompt";
+  EXPECT_TRUE(saver.waitForNoWindow(kPromptTitle, 10000)) << "a wrong password closes the prompt";
   EXPECT_FALSE(saver.waitForExit(0).has_value()) << "and returns to playback";
+  EXPECT_TRUE(bothGrabsHeldElsewhere()) << "still locked";
   // A key in the moment after a prompt closed may still be lost (the lock
   // test presses it again); each right password below wakes a fresh saver.
   ASSERT_EQ(::kill(static_cast<pid_t>(saver.processId()), SIGTERM), 0);
@@ -79,7 +80,7 @@ TEST_F(ProgramPassword, TypedAtOnceAWrongPasswordReturnsToPlaybackAndTheRightOne
 
   for (int round = 0; round < 10; ++round) {
     ASSERT_NO_FATAL_FAILURE(startPlaying(true)) << "round " << round;
-    wakeAndType("open sesame");
+    wakeAndType(kPassword);
     ASSERT_EQ(saver.waitForExit(10000), 0) << "round " << round;
   }
 }

@@ -1,13 +1,11 @@
 #include "support/program_run.h"
 
 #include <signal.h>
-#include <xcb/xcb.h>
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QThread>
-#include <cstdlib>
 #include <memory>
 #include <stdexcept>
 
@@ -174,37 +172,6 @@ bool ProgramRun::waitForFocus(const QString& window, int milliseconds) {
     QThread::msleep(20);
   }
   return true;
-}
-
-bool ProgramRun::waitForInputGrab(int milliseconds) {
-  const std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> connection(
-      xcb_connect(nullptr, nullptr), &xcb_disconnect);
-  if (xcb_connection_has_error(connection.get()))
-    return false;
-  xcb_connection_t* const x = connection.get();
-  // A grab asked for on a window that is not on screen never holds, so it
-  // cannot take the focus from the saver (which would wake it); the server
-  // still answers "already grabbed" first while another program holds one.
-  const xcb_window_t probe = xcb_generate_id(x);
-  xcb_create_window(x, XCB_COPY_FROM_PARENT, probe,
-                    xcb_setup_roots_iterator(xcb_get_setup(x)).data->root, 0, 0, 1, 1, 0,
-                    XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
-  const QDeadlineTimer deadline(milliseconds);
-  for (;;) {
-    std::unique_ptr<xcb_grab_keyboard_reply_t, decltype(&std::free)> reply(
-        xcb_grab_keyboard_reply(x,
-                                xcb_grab_keyboard(x, false, probe, XCB_CURRENT_TIME,
-                                                  XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
-                                nullptr),
-        &std::free);
-    if (reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED)
-      return true;
-    if (reply && reply->status == XCB_GRAB_STATUS_SUCCESS)
-      xcb_ungrab_keyboard(x, XCB_CURRENT_TIME);  // not expected; let go at once
-    if (deadline.hasExpired())
-      return false;
-    QThread::msleep(50);
-  }
 }
 
 QRect ProgramRun::windowGeometry(const QString& window) {

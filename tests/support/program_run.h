@@ -48,9 +48,6 @@ class ProgramRun {
   bool waitForNoWindow(const QString& title, int milliseconds);
   // True once the window (an id from waitForWindow) has the keyboard focus.
   static bool waitForFocus(const QString& window, int milliseconds);
-  // True once some program holds the keyboard grab (the locked saver does),
-  // false when nobody does after the time.
-  static bool waitForInputGrab(int milliseconds);
   // Where the window (an id from waitForWindow) stands on the screen.
   static QRect windowGeometry(const QString& window);
   // Runs xdotool with the arguments and returns what it printed.
