@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <cstdio>
 
+#include "platform/files/files.h"
 #include "platform/files/host_text.h"
 
 namespace platform {
@@ -34,6 +35,15 @@ DesktopProcess::~DesktopProcess() = default;
 
 QString DesktopProcess::executableFolder() const {
   return QFileInfo(QFileInfo("/proc/self/exe").canonicalFilePath()).path();
+}
+
+QString DesktopProcess::settingsFolder() const {
+  const QString beside = executableFolder();
+  if (::access(QFile::encodeName(beside).constData(), W_OK) == 0)
+    return beside;
+  const QString own = userConfigFolder();
+  QDir().mkpath(own);
+  return own;
 }
 
 QString DesktopProcess::currentFolder() const {

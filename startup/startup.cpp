@@ -92,7 +92,7 @@ void StartUp(Program& program) {
     desktop.process->endAtOnce(0);
   state.random.seedFromTimeOfDay();
   state.setDefaults();
-  const QString path = settingsFilePath(desktop.process->executableFolder());
+  const QString path = settingsFilePath(desktop.process->settingsFolder());
 
   const bool saverMode = isSaverMode(command);
   try {
@@ -130,7 +130,7 @@ void StartInHostWindow(Program& program) {
   state.Exiting = false;
   state.random.seedFromTimeOfDay();
   state.setDefaults();
-  const QString path = settingsFilePath(program.platform.process->executableFolder());
+  const QString path = settingsFilePath(program.platform.process->settingsFolder());
   try {
     reportEntriesLeftOut(program, readSettingsFile(path, state), true);
   } catch (const PlatformError& failure) {
