@@ -38,10 +38,10 @@ QString DesktopProcess::executableFolder() const {
 }
 
 QString DesktopProcess::settingsFolder() const {
-  const QString beside = executableFolder();
+  QString beside = executableFolder();
   if (::access(QFile::encodeName(beside).constData(), W_OK) == 0)
     return beside;
-  const QString own = userConfigFolder();
+  QString own = userConfigFolder();
   QDir().mkpath(own);
   return own;
 }

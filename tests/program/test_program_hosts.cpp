@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr uid_t kNobody = 65534;
 const QColor kRed(255, 0, 0);
 // A host takes its time: it fades, forks helpers, maps its windows.
 constexpr int kHostMs = 15000;

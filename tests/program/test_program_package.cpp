@@ -60,7 +60,7 @@ QStringList filesBelow(const QString& root) {
 // An X authority file the user "nobody" may read: xvfb-run keeps its own
 // for root alone.
 QString authorityForNobody(const TempFolder& folder) {
-  const QString copy = folder / "Xauthority";
+  QString copy = folder / "Xauthority";
   QFile::copy(qEnvironmentVariable("XAUTHORITY"), copy);
   if (::chown(QFile::encodeName(copy).constData(), kNobody, kNobody) != 0)
     return {};
