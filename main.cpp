@@ -1,3 +1,4 @@
+#include "hack_program.h"
 #include "platform/desktop_platform.h"
 #include "platform/lock/guard.h"
 #include "program_windows.h"
@@ -5,6 +6,10 @@
 #include "startup/startup.h"
 
 int main(int argc, char** argv) {
+  // --help, --version, and a hack in another screen saver's window: no guard.
+  if (const std::optional<int> status = runOutsideOwnModes(argc, argv))
+    return *status;
+
   // In saver mode a small guard without Qt runs first, and runs this
   // program again as the saver.
   if (platform::becomesGuard(

@@ -11,3 +11,11 @@ Windows::Factories programWindows() {
       .canvas = [](Program& program) { return std::make_unique<Canvas>(program); },
   };
 }
+
+Windows::Factories hackWindows() {
+  Windows::Factories factories = programWindows();
+  factories.canvas = [](Program& program) {
+    return std::make_unique<Canvas>(program, Canvas::Place::HostWindow);
+  };
+  return factories;
+}

@@ -27,4 +27,12 @@ Platform makeDesktopPlatform(int argc, char** argv) {
   return platform;
 }
 
+Platform makeHackPlatform(int argc, char** argv, std::uint32_t window, bool sound) {
+  Platform platform = makeDesktopPlatform(argc, argv);
+  platform.makePlayer = [window, sound](QWidget* parent) -> Player* {
+    return new MpvProcessPlayer(parent, MpvProcessPlayer::HostWindow{window, sound});
+  };
+  return platform;
+}
+
 }  // namespace platform

@@ -33,6 +33,15 @@ QString DesktopProcess::executableFolder() const {
   return QFileInfo(QFileInfo("/proc/self/exe").canonicalFilePath()).path();
 }
 
+QString DesktopProcess::settingsFolder() const {
+  QString beside = executableFolder();
+  if (::access(QFile::encodeName(beside).constData(), W_OK) == 0)
+    return beside;
+  QString own = userConfigFolder();
+  QDir().mkpath(own);
+  return own;
+}
+
 QString DesktopProcess::currentFolder() const {
   return QDir::currentPath();
 }

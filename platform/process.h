@@ -18,6 +18,10 @@ class Process {
   virtual QString executableFolder() const = 0;
   // The process's working folder.
   virtual QString currentFolder() const = 0;
+  // The folder of the settings file: the executable's while the user may
+  // write there, else the per-user folder (made when missing), so that a
+  // program installed for every user keeps each one's settings apart.
+  virtual QString settingsFolder() const = 0;
   // True when another instance of the program runs for this user. The first
   // call claims the instance lock, which is held until the process ends.
   virtual bool anotherInstanceRunning() = 0;
@@ -33,6 +37,7 @@ class DesktopProcess final : public Process {
   QString commandLine() const override { return commandLine_; }
   QString executableFolder() const override;
   QString currentFolder() const override;
+  QString settingsFolder() const override;
   bool anotherInstanceRunning() override;
   [[noreturn]] void endAtOnce(int status = 0) override;
 

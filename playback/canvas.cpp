@@ -49,8 +49,12 @@ QCursor transparentPointer() {
 
 }  // namespace
 
-Canvas::Canvas(Program& program) : program_(program), exitRoutine_(ExitSaver) {
+Canvas::Canvas(Program& program, Place place)
+    : program_(program), exitRoutine_(ExitSaver), place_(place) {
   Form_Load();
+  // The host owns the keyboard, the mouse and the end of the run.
+  if (place_ == Place::HostWindow)
+    exitRoutine_ = [](Program&, platform::Player&, QWidget&) {};
 }
 
 Canvas::~Canvas() {
@@ -112,6 +116,22 @@ void Canvas::showEvent(QShowEvent* event) {
   activateWindow();
   if (!covered_)
     coverDeadline_->start();
+}
+
+void Canvas::setVisible(bool visible) {
+  if (place_ == Place::OwnWindow)
+    QWidget::setVisible(visible);
+  else if (visible && !playingInHost_)
+    playInHostWindow();
+}
+
+// What activation does for our own window, less all that concerns a window
+// on screen: the host has covered the screen and holds the input.
+void Canvas::playInHostWindow() {
+  playingInHost_ = true;
+  Shuffle();
+  program_.state.MovieReady = false;
+  ChangeMovie();
 }
 
 void Canvas::mousePressEvent(QMouseEvent* event) {

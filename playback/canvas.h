@@ -20,8 +20,16 @@ class Canvas : public QWidget {
   // The routine input calls; ExitSaver unless a test hands in its own.
   using ExitRoutine = std::function<void(Program&, platform::Player&, QWidget&)>;
 
-  explicit Canvas(Program& program);
+  // Where the picture goes: this full-screen window, or a window another
+  // screen saver owns. There the player draws straight into the host's
+  // window, this one is never shown, and input is the host's alone.
+  enum class Place { OwnWindow, HostWindow };
+
+  explicit Canvas(Program& program, Place place = Place::OwnWindow);
   ~Canvas() override;
+
+  // Showing the window starts playback; in a host's window it maps nothing.
+  void setVisible(bool visible) override;
 
   void setExitRoutine(ExitRoutine routine) { exitRoutine_ = std::move(routine); }
   platform::Player& player() { return *Reelvista1; }
@@ -52,10 +60,13 @@ class Canvas : public QWidget {
   void exitOnInput();
   void screenCovered();
   void giveUpUncovered();
+  void playInHostWindow();
 
   Program& program_;
   platform::Player* Reelvista1 = nullptr;
   ExitRoutine exitRoutine_;
   QTimer* coverDeadline_ = nullptr;
   bool covered_ = false;
+  Place place_;
+  bool playingInHost_ = false;
 };

@@ -242,7 +242,7 @@ void Setup::Command6_Click() {
       .entries = playListEntries(),
   };
   try {
-    writeSettingsFile(settingsFilePath(program_.platform.process->executableFolder()), contents);
+    writeSettingsFile(settingsFilePath(program_.platform.process->settingsFolder()), contents);
   } catch (const PlatformError& failure) {
     // Nothing is lost: the old file stays as it was and so does the dialog.
     program_.platform.messages->show(

@@ -14,10 +14,10 @@ bool fitsOnOneLine(const QString& text) {
   return !text.contains('\r') && !text.contains('\n');
 }
 
-QString settingsFilePath(const QString& executableFolder) {
+QString settingsFilePath(const QString& settingsFolder) {
   // A folder that already ends with the separator (the root) gets none more.
-  const QString separator = executableFolder.endsWith('/') ? QString() : QStringLiteral("/");
-  return executableFolder + separator + kSettingsFileName;
+  const QString separator = settingsFolder.endsWith('/') ? QString() : QStringLiteral("/");
+  return settingsFolder + separator + kSettingsFileName;
 }
 
 namespace {

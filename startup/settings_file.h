@@ -5,13 +5,14 @@
 
 struct SharedState;
 
-// "ReelvistaSaver.INI" beside the executable. Its meaning is by line: line 1
+// "ReelvistaSaver.INI" in the settings folder (beside the executable when the
+// user may write there). Its meaning is by line: line 1
 // the drive to scan (empty: no scan), line 2 the pattern list, then one
 // play-list path a line. Every line written ends with CR LF.
 
 inline const QString kSettingsFileName = QStringLiteral("ReelvistaSaver.INI");
 
-QString settingsFilePath(const QString& executableFolder);
+QString settingsFilePath(const QString& settingsFolder);
 
 // Whether a value or play-list entry can be stored on one line of the file:
 // it holds no line break (CR or LF).

@@ -1,5 +1,7 @@
 #include "startup/startup.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <climits>
 #include <cstdio>
 
@@ -92,7 +94,7 @@ void StartUp(Program& program) {
     desktop.process->endAtOnce(0);
   state.random.seedFromTimeOfDay();
   state.setDefaults();
-  const QString path = settingsFilePath(desktop.process->executableFolder());
+  const QString path = settingsFilePath(desktop.process->settingsFolder());
 
   const bool saverMode = isSaverMode(command);
   try {
@@ -134,4 +136,26 @@ void StartUp(Program& program) {
       reportOnStandardError(windowFailure.description());
     }
   }
+}
+
+void StartInHostWindow(Program& program) {
+  SharedState& state = program.state;
+  state.Exiting = false;
+  state.random.seedFromTimeOfDay();
+  state.setDefaults();
+  const QString path = settingsFilePath(program.platform.process->settingsFolder());
+  try {
+    reportEntriesLeftOut(program, readSettingsFile(path, state), true);
+  } catch (const PlatformError& failure) {
+    reportOnStandardError(failure.description());
+    state.PlayCount = 0;
+    state.NoDriveScan = true;
+  }
+  if (state.NoDriveScan) {
+    program.windows.canvas().show();
+    return;
+  }
+  // The scan runs when its window is activated, and opens playback when it
+  // is done; here it is activated without being shown.
+  QCoreApplication::postEvent(&program.windows.winSeek(), new QEvent(QEvent::WindowActivate));
 }

@@ -4,6 +4,7 @@
 #   ~/.local/lib/reelvista/        the program, and its settings file beside it
 #   ~/.local/bin/reelvista         the command: runs the program with its arguments
 #   ~/.local/share/applications/reelvista-settings.desktop   "Reelvista Settings"
+#   ~/.local/share/icons/hicolor/scalable/apps/reelvista.svg  its icon
 #   ~/.config/autostart/reelvista.desktop   with --autostart: xss-lock starts the saver
 #
 # Every file and folder an install makes is listed in the program's folder
@@ -17,6 +18,7 @@ sources=$PWD/install
 lib=$HOME/.local/lib/reelvista
 bin=$HOME/.local/bin
 applications=${XDG_DATA_HOME:-$HOME/.local/share}/applications
+icons=${XDG_DATA_HOME:-$HOME/.local/share}/icons/hicolor/scalable/apps
 autostart=${XDG_CONFIG_HOME:-$HOME/.config}/autostart
 manifest=$lib/installed
 made=()
@@ -71,9 +73,11 @@ install_for_user() {
   folder "$lib"
   folder "$bin"
   folder "$applications"
+  folder "$icons"
   put "$program" "$lib/$(basename "$program")" 755
   put "$sources/reelvista" "$bin/reelvista" 755
   entry "$sources/reelvista-settings.desktop" "$applications/reelvista-settings.desktop"
+  put "$sources/reelvista.svg" "$icons/reelvista.svg" 644
   if [[ $with_autostart == --autostart ]]; then
     folder "$autostart"
     entry "$sources/reelvista-autostart.desktop" "$autostart/reelvista.desktop"

@@ -82,6 +82,8 @@ const QStringList kFixedArguments{
 
 // How often mpv is asked for a sign of life when nothing else is asked.
 constexpr int kHeartbeatMs = 1000;
+// How often the watchdog looks.
+constexpr int kWatchdogMs = 250;
 // The largest picture side taken from mpv as it is.
 constexpr qint64 kMaxSide = 1 << 16;
 
@@ -113,15 +115,24 @@ std::function<std::vector<Mount>()> mountTable() {
 
 MpvProcessPlayer::MpvProcessPlayer(QWidget* parent, Picture picture)
     : Player(parent), picture_(picture), mounts_(mountTable()) {
-  program_ = QStandardPaths::findExecutable(QStringLiteral("mpv"));
-  if (program_.isEmpty())
-    throw PlatformError(ErrorNumber::Other, QStringLiteral("The media player cannot start."));
   if (picture_ == Picture::Automatic && QGuiApplication::platformName() == "offscreen")
     picture_ = Picture::None;
   // mpv draws into a window of its own inside ours, which selects no input:
   // keys and buttons still come to this widget.
   if (picture_ == Picture::Automatic)
     setAttribute(Qt::WA_NativeWindow);
+  start();
+}
+
+MpvProcessPlayer::MpvProcessPlayer(QWidget* parent, HostWindow host)
+    : Player(parent), picture_(Picture::Automatic), host_(host), mounts_(mountTable()) {
+  start();
+}
+
+void MpvProcessPlayer::start() {
+  program_ = QStandardPaths::findExecutable(QStringLiteral("mpv"));
+  if (program_.isEmpty())
+    throw PlatformError(ErrorNumber::Other, QStringLiteral("The media player cannot start."));
   setFocusPolicy(Qt::StrongFocus);
   setAutoFillBackground(true);
   QPalette black = palette();
@@ -132,7 +143,7 @@ MpvProcessPlayer::MpvProcessPlayer(QWidget* parent, Picture picture)
   connect(process_, &MpvProcess::lineReceived, this, &MpvProcessPlayer::onLine);
   connect(process_, &MpvProcess::gone, this, &MpvProcessPlayer::onGone);
   watchdog_ = new QTimer(this);
-  watchdog_->setInterval(250);
+  watchdog_->setInterval(kWatchdogMs);
   connect(watchdog_, &QTimer::timeout, this, &MpvProcessPlayer::checkAnswers);
   ensureRunning();
 }
@@ -158,7 +169,12 @@ QStringList MpvProcessPlayer::arguments() {
   if (picture_ == Picture::None)
     all << QStringLiteral("--vo=null");
   else
-    all << QStringLiteral("--vo=gpu,x11") << QStringLiteral("--wid=%1").arg(winId());
+    all << QStringLiteral("--vo=gpu,x11")
+        << QStringLiteral("--wid=%1").arg(host_.window ? host_.window : winId());
+  // The sound is decoded and dropped, so that a sound file still lasts as
+  // long as it plays.
+  if (!host_.sound)
+    all << QStringLiteral("--ao=null");
   // For whoever looks into a player's trouble: mpv's own log.
   if (qEnvironmentVariableIsSet("REELVISTA_PLAYER_LOG"))
     all << "--log-file=" + qEnvironmentVariable("REELVISTA_PLAYER_LOG");

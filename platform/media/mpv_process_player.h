@@ -43,10 +43,19 @@ class MpvProcessPlayer final : public Player {
     None,       // no picture at all (mpv's null video output)
   };
 
+  // A window another program owns (a host screen saver's): mpv draws
+  // straight into it and follows its size, and this widget stays unseen.
+  // Only one player on a display has sound.
+  struct HostWindow {
+    quint32 window = 0;
+    bool sound = true;
+  };
+
   // How long mpv may take to answer before it counts as hung.
   static constexpr int kAnswerMs = 5000;
 
   explicit MpvProcessPlayer(QWidget* parent, Picture picture = Picture::Automatic);
+  MpvProcessPlayer(QWidget* parent, HostWindow host);
   ~MpvProcessPlayer() override;
 
   using Player::get;
@@ -87,6 +96,7 @@ class MpvProcessPlayer final : public Player {
   void onReply(const QJsonObject& reply);
   void onGone();
   void checkAnswers();
+  void start();
 
   void open(const QString& path);
   QStringList sourcesOf(const QString& path);
@@ -101,6 +111,7 @@ class MpvProcessPlayer final : public Player {
   void updatePlayState();
 
   Picture picture_;
+  HostWindow host_;
   QString program_;
   MpvProcess* process_ = nullptr;
   QTimer* watchdog_ = nullptr;

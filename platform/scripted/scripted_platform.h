@@ -39,6 +39,7 @@ class ScriptedProcess final : public Process {
   QString commandLine() const override { return commandLineText; }
   QString executableFolder() const override { return executableFolderPath; }
   QString currentFolder() const override { return currentFolderPath; }
+  QString settingsFolder() const override { return executableFolderPath; }
   bool anotherInstanceRunning() override { return anotherInstance; }
   // Throws ProgramEnded: the program must not go on past this call.
   [[noreturn]] void endAtOnce(int status) override;

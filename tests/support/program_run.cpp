@@ -194,8 +194,8 @@ QString ProgramRun::xdotool(const QStringList& arguments) {
   return runTool("xdotool", arguments);
 }
 
-QString ProgramRun::screenshot(const QString& name) const {
-  const QString directory = qEnvironmentVariable("REELVISTA_SCREENSHOTS", folder_.path());
+QString ProgramRun::screenshot(const QString& name, const QString& folder) {
+  const QString directory = qEnvironmentVariable("REELVISTA_SCREENSHOTS", folder);
   QDir().mkpath(directory);
   QString file = directory + "/" + name + ".png";
   runTool("ffmpeg", {"-loglevel", "error", "-y", "-f", "x11grab", "-i",

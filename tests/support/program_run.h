@@ -52,8 +52,10 @@ class ProgramRun {
   static QRect windowGeometry(const QString& window);
   // Runs xdotool with the arguments and returns what it printed.
   static QString xdotool(const QStringList& arguments);
-  // Saves the whole screen as a PNG file and returns its path.
-  QString screenshot(const QString& name) const;
+  // Saves the whole screen as a PNG file and returns its path: in the folder
+  // REELVISTA_SCREENSHOTS names, else in the run's (or the given) folder.
+  QString screenshot(const QString& name) const { return screenshot(name, folder_.path()); }
+  static QString screenshot(const QString& name, const QString& folder);
 
  private:
   TempFolder folder_;

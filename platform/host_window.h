@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+// What playing inside another screen saver's window needs of the display.
+
+// The root window of the display the application is connected to; 0 when
+// there is none (not X11).
+std::uint32_t rootWindowId();
+
+// True for the one process of this user on this display that plays sound:
+// the first to ask, while it runs. Several savers run at once when a host
+// gives each monitor one, and they must not all play the same sound. The
+// claim is an flock on a file in the runtime folder, so it ends with the
+// process however it ends.
+bool claimDisplaySound();
+
+}  // namespace platform
