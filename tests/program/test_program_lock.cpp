@@ -157,9 +157,7 @@ void requestClose(xcb_window_t window) {
 class ProgramLock : public testing::Test {
  protected:
   void SetUp() override {
-    if (!haveDisplay())
-      GTEST_SKIP() << "needs an X display; ./x test provides one";
-    if (const QString why = PamMatrix::unavailable(); !why.isEmpty())
+    if (const QString why = whyTheLockCannotBeTried(); !why.isEmpty())
       GTEST_SKIP() << why.toStdString();
     const QString clip = media::makeVideo(saver.folder() / "clip.mpg", {160, 90}, 30.0);
     saver.writeSettingsFile("\r\n*.MPG\r\n" + clip.toUtf8() + "\r\n");

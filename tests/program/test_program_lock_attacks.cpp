@@ -39,9 +39,7 @@ const QPoint kBeside{20, 20};
 class ProgramLockAttacks : public testing::Test {
  protected:
   void SetUp() override {
-    if (!haveDisplay())
-      GTEST_SKIP() << "needs an X display; ./x test provides one";
-    if (const QString why = PamMatrix::unavailable(); !why.isEmpty())
+    if (const QString why = whyTheLockCannotBeTried(); !why.isEmpty())
       GTEST_SKIP() << why.toStdString();
     ASSERT_TRUE(desktop.waitForView(true, 5000));
   }

@@ -2,6 +2,12 @@
 
 #include <QDeadlineTimer>
 
+QString whyTheLockCannotBeTried() {
+  if (!haveDisplay())
+    return QStringLiteral("needs an X display; ./x test provides one");
+  return PamMatrix::unavailable();
+}
+
 QString openPromptWithKey(ProgramRun& saver, const QString& key) {
   const QDeadlineTimer deadline(20000);
   QString prompt;

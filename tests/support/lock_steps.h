@@ -12,6 +12,9 @@ inline const QString kPlaybackTitle = QStringLiteral("Reelvista");
 // The password the tests give the user running them, through pam_matrix.
 inline const QString kPassword = QStringLiteral("open sesame");
 
+// Why the lock cannot be tried here (no X display, no PAM of the tests'
+// own), or empty when it can.
+QString whyTheLockCannotBeTried();
 // Presses the key until the prompt shows, as a person presses again a key
 // that seemed lost; the prompt's id, or empty when none came in time or the
 // saver ended.
