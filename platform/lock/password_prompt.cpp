@@ -73,6 +73,10 @@ void PasswordDialog::done(int result) {
 
 bool PasswordDialog::eventFilter(QObject* receiver, QEvent* event) {
   const QEvent::Type type = event->type();
+  // The playback window comes to the top whenever it is activated; the
+  // prompt, which has the keys, goes back over it at once.
+  if (type == QEvent::WindowActivate && receiver == parentWidget())
+    QMetaObject::invokeMethod(this, &QWidget::raise, Qt::QueuedConnection);
   if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::ShortcutOverride)
     return QDialog::eventFilter(receiver, event);
   const auto* widget = qobject_cast<QWidget*>(receiver);

@@ -162,6 +162,9 @@ TEST_F(ProgramLockAttacks, AtTheKeyboardAndTheMouseOnlyThePasswordOpensIt) {
   attack("the password and Return sent to the prompt", [&] {
     const QString prompt = openPromptWithKey(saver);
     ASSERT_FALSE(prompt.isEmpty());
+    // xdotool types to the focused window through XTEST, as a keyboard
+    // would; with the focus elsewhere it sends the events to the window.
+    ProgramRun::xdotool({"windowfocus", saver.waitForWindow(kPlaybackTitle, 5000)});
     ProgramRun::xdotool({"type", "--window", prompt, kPassword});
     ProgramRun::xdotool({"key", "--window", prompt, "Return"});
     EXPECT_FALSE(saver.waitForExit(3000).has_value()) << "what was sent is never checked";
