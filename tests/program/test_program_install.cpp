@@ -43,6 +43,9 @@ class ProgramInstall : public testing::Test {
                         QFileInfo(qEnvironmentVariable("REELVISTA_EXECUTABLE")).path());
     for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "QT_QPA_PLATFORM"})
       environment_.remove(name);
+    // Without a session bus, libdbus would start one itself where dbus-x11
+    // is installed, and note it in the home (~/.dbus), which is not ours.
+    environment_.insert("DBUS_SESSION_BUS_ADDRESS", "disabled:");
   }
 
   // Runs ./x with the arguments; its exit status.
