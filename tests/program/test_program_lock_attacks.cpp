@@ -144,7 +144,7 @@ TEST_F(ProgramLockAttacks, AtTheKeyboardAndTheMouseOnlyThePasswordOpensIt) {
   attack("right clicks down the prompt, each then a click beside", [&] {
     const QString prompt = openPromptWithKey(saver);
     ASSERT_FALSE(prompt.isEmpty());
-    const QRect area = windowArea(prompt);
+    const QRect area = ProgramRun::windowGeometry(prompt);
     for (int tenth = 2; tenth < 10; tenth += 2) {
       clickAt({area.center().x(), area.top() + area.height() * tenth / 10}, "3");
       clickAt(kBeside, "1");
@@ -173,7 +173,7 @@ TEST_F(ProgramLockAttacks, AtTheKeyboardAndTheMouseOnlyThePasswordOpensIt) {
 
   const QString prompt = openPromptWithKey(saver);
   ASSERT_FALSE(prompt.isEmpty());
-  const QRect area = windowArea(prompt);
+  const QRect area = ProgramRun::windowGeometry(prompt);
   const auto promptInView = [&] { return lookAt(area).mostlyOther(); };
   ASSERT_TRUE(waitUntil(promptInView, 5000));
   attack("the focus given to the playback window under the prompt", [&] {
@@ -301,7 +301,7 @@ TEST_F(ProgramLockAttacks, BesideTheSettingsDialogASecondStartLocksAndAThirdEnds
   settings.start({});
   const QString dialog = settings.waitForWindow("Settings", 15000);
   ASSERT_FALSE(dialog.isEmpty());
-  const QRect area = windowArea(dialog);
+  const QRect area = ProgramRun::windowGeometry(dialog);
   ASSERT_TRUE(waitUntil([&] { return lookAt(area).mostlyOther(); }, 10000)) << "in view";
 
   saver.setEnvironment("XDG_RUNTIME_DIR", settings.runtimeFolder());
@@ -325,7 +325,7 @@ TEST_F(ProgramLockAttacks, WithoutASettingsFileOrThePasswordTheDialogOpensInView
   saver.start({"/S"});
   const QString dialog = saver.waitForWindow("Settings", 15000);
   ASSERT_FALSE(dialog.isEmpty());
-  const QRect area = windowArea(dialog);
+  const QRect area = ProgramRun::windowGeometry(dialog);
   const auto dialogInView = [&] { return lookAt(area).mostlyOther(); };
   EXPECT_TRUE(waitUntil(dialogInView, 10000));
   ProgramRun::xdotool({"key", "Escape"});

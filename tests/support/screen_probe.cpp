@@ -90,28 +90,6 @@ ScreenLook lookAt(const QRect& area) {
   return lookThrough(openConnection().get(), area);
 }
 
-QRect windowArea(const QString& id) {
-  QProcess tool;
-  tool.start("xdotool", {"getwindowgeometry", "--shell", id});
-  tool.waitForFinished(20000);
-  QRect area;
-  for (const QByteArray& line : tool.readAllStandardOutput().split('\n')) {
-    const QList<QByteArray> pair = line.split('=');
-    if (pair.size() != 2)
-      continue;
-    const int value = pair[1].toInt();
-    if (pair[0] == "X")
-      area.moveLeft(value);
-    else if (pair[0] == "Y")
-      area.moveTop(value);
-    else if (pair[0] == "WIDTH")
-      area.setWidth(value);
-    else if (pair[0] == "HEIGHT")
-      area.setHeight(value);
-  }
-  return area;
-}
-
 DesktopWindow::DesktopWindow(int x, int y, int size)
     : connection_(connectOrThrow()),
       root_(rootOf(connection_)),

@@ -33,9 +33,6 @@ struct ScreenLook {
 };
 ScreenLook lookAt(const QRect& area);
 
-// Where a window (an id as xdotool gives it) is on the screen.
-QRect windowArea(const QString& id);
-
 // A window of the desktop's colour, on its own connection, mapped above the
 // other windows when it is made (and so in view unless something covers it
 // at once). It records the keys the server hands it.
