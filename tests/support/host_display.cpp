@@ -101,3 +101,7 @@ QStringList processArguments(qint64 pid) {
     arguments << QString::fromLocal8Bit(argument);
   return arguments;
 }
+
+bool playsSound(qint64 mpv) {
+  return !processArguments(mpv).contains(QStringLiteral("--ao=null"));
+}

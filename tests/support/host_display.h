@@ -39,3 +39,5 @@ QList<qint64> mpvChildrenOf(qint64 pid);
 bool processRuns(qint64 pid);
 // The process's arguments, as /proc shows them.
 QStringList processArguments(qint64 pid);
+// True when the mpv process was started with a sound output.
+bool playsSound(qint64 mpv);

@@ -258,6 +258,14 @@ DummyXorg::~DummyXorg() {
   qputenv("DISPLAY", previousDisplay_);
 }
 
+void DummyXorg::useTwoOutputs() {
+  xrandr({"--delmonitor", "L"});
+  xrandr({"--delmonitor", "R"});
+  xrandr({"--addmode", "DUMMY1", "640x480"});
+  xrandr({"--output", "DUMMY0", "--mode", "640x480", "--pos", "0x0", "--output", "DUMMY1", "--mode",
+          "640x480", "--pos", "640x0"});
+}
+
 void DummyXorg::xrandr(const QStringList& arguments) {
   QProcess tool;
   tool.start("xrandr", arguments);

@@ -150,6 +150,10 @@ class DummyXorg {
 
   QString display() const { return display_; }
   static void xrandr(const QStringList& arguments);
+  // Two monitors as two plugged-in screens make them: outputs DUMMY0 and
+  // DUMMY1, 640 by 480 side by side, each on a CRTC of its own (hosts that
+  // run one hack per monitor go by the CRTCs), in place of L and R.
+  static void useTwoOutputs();
 
  private:
   TempFolder folder_;
