@@ -4,7 +4,9 @@
 # (dpkg -i out/reelvista_*.deb). As the user nobody, with a home of its own
 # whose settings file names a red clip, it activates mate-screensaver's
 # "Reelvista" theme, saves a screenshot to SHOT (out/host-mate-screensaver.png)
-# and says whether the program and its mpv ran and ended on deactivation.
+# and says how many runs of the program and its mpv there were (one a
+# monitor), how many played sound (one), and whether they ended on
+# deactivation.
 set -euo pipefail
 shot=${1:-$PWD/out/host-mate-screensaver.png}
 [[ -x /usr/libexec/xscreensaver/reelvista ]] || { echo "install the package first" >&2; exit 2; }
@@ -21,6 +23,16 @@ chmod 755 "$home"
 chmod 700 "$home/runtime"
 chown -R nobody:nogroup "$home"
 running() { pgrep -u nobody -f 'Reelvista Screen Saver.SCR|mpv' >/dev/null; }
+# The runs of the program, and the mpv players with a sound output.
+count_runs() {
+  local runs players sound=0
+  runs=$(pgrep -u nobody -c -f 'Reelvista Screen Saver.SCR' || true)
+  players=$(pgrep -u nobody -x mpv || true)
+  for pid in $players; do
+    tr '\0' '\n' <"/proc/$pid/cmdline" | grep -qx -- '--ao=null' || sound=$((sound + 1))
+  done
+  echo "mate-screensaver: $runs runs of the program, $(wc -w <<<"$players") mpv, $sound with sound"
+}
 
 HOME=$home XAUTHORITY=$home/Xauthority XDG_RUNTIME_DIR=$home/runtime GSETTINGS_BACKEND=keyfile \
   setpriv --reuid=nobody --regid=nogroup --clear-groups dbus-run-session -- bash -c '
@@ -34,7 +46,7 @@ HOME=$home XAUTHORITY=$home/Xauthority XDG_RUNTIME_DIR=$home/runtime GSETTINGS_B
     kill "$daemon"' "$home" &
 session=$!
 sleep 4
-running && echo "mate-screensaver: the program and its mpv run" || echo "mate-screensaver: nothing runs"
+count_runs
 wait "$session" || true
 cp "$home/shot.png" "$shot"
 running && echo "still running after deactivation" || echo "ended on deactivation"
