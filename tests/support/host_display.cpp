@@ -5,6 +5,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "support/screen.h"
 #include "support/wait.h"
 
 HostDisplay::HostDisplay() : connection_(xcb_connect(nullptr, nullptr)) {
@@ -39,27 +40,16 @@ void HostDisplay::resize(xcb_window_t window, QSize size) {
   xcb_flush(connection_);
 }
 
-QColor HostDisplay::pixel(QPoint point) {
-  const std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> image(
-      xcb_get_image_reply(connection_,
-                          xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, screen_->root,
-                                        static_cast<int16_t>(point.x()),
-                                        static_cast<int16_t>(point.y()), 1, 1, ~0U),
-                          nullptr),
-      &std::free);
-  if (!image || xcb_get_image_data_length(image.get()) < 4)
-    return {};
-  const uint8_t* bgrx = xcb_get_image_data(image.get());
-  return QColor(bgrx[2], bgrx[1], bgrx[0]);
-}
-
 bool HostDisplay::areaShows(const QRect& area, const QColor& colour) {
-  const QRect inside = area.adjusted(4, 4, -4, -4);
+  const QImage image = screen::grab(connection_, area);
+  if (image.isNull())
+    return false;
+  const QRect inside = image.rect().adjusted(4, 4, -4, -4);
   for (const QPoint point : {inside.center(), inside.topLeft(), inside.topRight(),
                              inside.bottomLeft(), inside.bottomRight()}) {
-    const QColor seen = pixel(point);
-    if (!seen.isValid() || std::abs(seen.red() - colour.red()) > 60 ||
-        std::abs(seen.green() - colour.green()) > 60 || std::abs(seen.blue() - colour.blue()) > 60)
+    const QColor seen = image.pixelColor(point);
+    if (std::abs(seen.red() - colour.red()) > 60 || std::abs(seen.green() - colour.green()) > 60 ||
+        std::abs(seen.blue() - colour.blue()) > 60)
       return false;
   }
   return true;

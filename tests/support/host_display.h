@@ -27,8 +27,6 @@ class HostDisplay {
   bool waitForArea(const QRect& area, const QColor& colour, int milliseconds);
 
  private:
-  QColor pixel(QPoint point);
-
   xcb_connection_t* connection_;
   xcb_screen_t* screen_;
 };

@@ -37,11 +37,20 @@ void paintRoot(const QColor& colour) {
 
 QImage grab(const QRect& area) {
   const Connection connection = connect();
-  xcb_connection_t* const x = connection.get();
-  if (xcb_connection_has_error(x))
+  if (xcb_connection_has_error(connection.get()))
     return {};
+  return grab(connection.get(), area);
+}
+
+QImage grab(xcb_connection_t* x, const QRect& area) {
   xcb_screen_t* const root = rootScreen(x);
-  const QRect whole(0, 0, root->width_in_pixels, root->height_in_pixels);
+  // Asked, not taken from the connection's setup: the setup keeps the size
+  // the root window had when the connection was made, before any RandR change.
+  const std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
+      xcb_get_geometry_reply(x, xcb_get_geometry(x, root->root), nullptr), &std::free);
+  if (!geometry)
+    return {};
+  const QRect whole(0, 0, geometry->width, geometry->height);
   const QRect wanted = area.isEmpty() ? whole : area & whole;
   if (wanted.isEmpty())
     return {};

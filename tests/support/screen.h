@@ -1,5 +1,7 @@
 #pragma once
 
+#include <xcb/xcb.h>
+
 #include <QColor>
 #include <QImage>
 #include <QRect>
@@ -13,6 +15,9 @@ namespace screen {
 // The pixels of an area of the screen (all of it when the area is empty);
 // a null image when the display cannot be read.
 QImage grab(const QRect& area = {});
+// The same through a connection the caller holds, for a caller that looks
+// many times a second.
+QImage grab(xcb_connection_t* connection, const QRect& area = {});
 
 // The share of the image's pixels (0 to 1) for which the test holds.
 double shareOf(const QImage& image, const std::function<bool(const QColor&)>& test);

@@ -11,6 +11,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "support/screen.h"
 #include "support/wait.h"
 
 namespace {
@@ -40,20 +41,15 @@ Connection openConnection() {
 }
 
 ScreenLook lookThrough(xcb_connection_t* connection, const QRect& area) {
-  const auto image = own(
-      xcb_get_image_reply(connection,
-                          xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, rootOf(connection),
-                                        area.x(), area.y(), area.width(), area.height(), ~0u),
-                          nullptr));
+  const QImage image = screen::grab(connection, area);
   ScreenLook look;
-  if (!image)
-    return look;
-  const auto* pixels = reinterpret_cast<const std::uint32_t*>(xcb_get_image_data(image.get()));
-  look.pixels = xcb_get_image_data_length(image.get()) / 4;
-  for (int i = 0; i < look.pixels; ++i) {
-    const std::uint32_t colour = pixels[i] & 0xffffff;
-    look.desktop += colour == kDesktopColour;
-    look.black += colour == 0;
+  look.pixels = int(image.width() * image.height());
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      const std::uint32_t colour = image.pixel(x, y) & 0xffffffU;
+      look.desktop += colour == kDesktopColour ? 1 : 0;
+      look.black += colour == 0 ? 1 : 0;
+    }
   }
   return look;
 }
