@@ -29,6 +29,13 @@ int runHack(int argc, char** argv, const HackMode& mode) {
   const bool sound = !mode.preview && platform::claimDisplaySound();
   platform::Platform desktop = platform::makeHackPlatform(argc, argv, window, sound);
   application.endWith([&desktop](int status) { desktop.process->endAtOnce(status); });
+  // A host that goes away without a signal leaves nothing to play into.
+  if (!platform::followHostWindow(window, [&desktop] { desktop.process->endAtOnce(0); })) {
+    print(
+        stderr,
+        QStringLiteral("Reelvista: there is no X window 0x%1 to play into.\n").arg(window, 0, 16));
+    return 1;
+  }
   Program program(desktop, hackWindows());
   application.run([&] {
     StartInHostWindow(program);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace platform {
 
@@ -16,5 +17,10 @@ std::uint32_t rootWindowId();
 // claim is an flock on a file in the runtime folder, so it ends with the
 // process however it ends.
 bool claimDisplaySound();
+
+// Follows the host's window: false when there is no such window; otherwise
+// calls gone() when the window is destroyed, as a host that ends without
+// signalling its savers leaves them. Needs the application's X connection.
+bool followHostWindow(std::uint32_t window, std::function<void()> gone);
 
 }  // namespace platform

@@ -150,3 +150,20 @@ TEST_F(ProgramHack, ScansTheDriveWithoutItsWindowThenPlaysWhatItFound) {
             "")
       << "a window of the program is on the display";
 }
+
+// A host that destroys its window without a signal ends the run, its mpv
+// with it; a window that is not there is said, with status 1.
+TEST_F(ProgramHack, EndsWithTheHostsWindowAndSaysWhenThereIsNone) {
+  const xcb_window_t window = display().makeWindow({0, 600, 160, 90});
+  auto run = startHack({"--window-id", QString::number(window)}, {});
+  const qint64 mpv = onlyMpvOf(*run);
+  ASSERT_NE(mpv, 0);
+  display().destroyWindow(window);
+  EXPECT_EQ(run->waitForExit(2000), 0) << "the run outlived the host's window";
+  EXPECT_TRUE(waitUntil([&] { return !processRuns(mpv); }, 1000)) << "mpv is left";
+
+  auto nowhere = startHack({"--window-id", QString::number(window)}, {});
+  EXPECT_EQ(nowhere->waitForExit(5000), 1);
+  EXPECT_TRUE(
+      nowhere->standardError().contains("there is no X window 0x" + QString::number(window, 16)));
+}

@@ -40,6 +40,11 @@ void HostDisplay::resize(xcb_window_t window, QSize size) {
   xcb_flush(connection_);
 }
 
+void HostDisplay::destroyWindow(xcb_window_t window) {
+  xcb_destroy_window(connection_, window);
+  xcb_flush(connection_);
+}
+
 bool HostDisplay::areaShows(const QRect& area, const QColor& colour) {
   const QImage image = screen::grab(connection_, area);
   if (image.isNull())

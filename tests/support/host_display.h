@@ -19,6 +19,7 @@ class HostDisplay {
   // A black, mapped window at the place, as a host makes for a hack.
   xcb_window_t makeWindow(const QRect& place);
   void resize(xcb_window_t window, QSize size);
+  void destroyWindow(xcb_window_t window);
 
   // True when every sample point of the area (the middle and four points
   // just inside the corners) of the screen shows the colour.
