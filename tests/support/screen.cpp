@@ -42,12 +42,13 @@ QImage grab(const QRect& area) {
   return grab(connection.get(), area);
 }
 
-QImage grab(xcb_connection_t* x, const QRect& area) {
-  xcb_screen_t* const root = rootScreen(x);
+QImage grab(xcb_connection_t* connection, const QRect& area) {
+  xcb_screen_t* const root = rootScreen(connection);
   // Asked, not taken from the connection's setup: the setup keeps the size
   // the root window had when the connection was made, before any RandR change.
   const std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
-      xcb_get_geometry_reply(x, xcb_get_geometry(x, root->root), nullptr), &std::free);
+      xcb_get_geometry_reply(connection, xcb_get_geometry(connection, root->root), nullptr),
+      &std::free);
   if (!geometry)
     return {};
   const QRect whole(0, 0, geometry->width, geometry->height);
@@ -55,10 +56,11 @@ QImage grab(xcb_connection_t* x, const QRect& area) {
   if (wanted.isEmpty())
     return {};
   const std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> reply(
-      xcb_get_image_reply(x,
-                          xcb_get_image(x, XCB_IMAGE_FORMAT_Z_PIXMAP, root->root, wanted.x(),
-                                        wanted.y(), wanted.width(), wanted.height(), ~0U),
-                          nullptr),
+      xcb_get_image_reply(
+          connection,
+          xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, root->root, wanted.x(), wanted.y(),
+                        wanted.width(), wanted.height(), ~0U),
+          nullptr),
       &std::free);
   // 24 bits a pixel, stored in 32 as QImage's RGB32 stores them.
   const qsizetype bytes = qsizetype(wanted.width()) * wanted.height() * 4;
