@@ -20,7 +20,7 @@ void print(std::FILE* stream, const QString& text) {
 // Plays the play list into the host's window until a signal ends the run.
 int runHack(int argc, char** argv, const HackMode& mode) {
   ProgramApplication application(argc, argv);
-  const std::uint32_t window = mode.window ? mode.window : platform::rootWindowId();
+  const std::uint32_t window = mode.window ? mode.window : platform::backgroundWindow();
   if (window == 0) {
     print(stderr, QStringLiteral("Reelvista: there is no X window to play into.\n"));
     return 1;

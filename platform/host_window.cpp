@@ -36,28 +36,45 @@ xcb_connection_t* applicationConnection() {
   return x11 ? x11->connection() : nullptr;
 }
 
-// Calls gone() once, at the window's DestroyNotify, which every client
-// that selected StructureNotify on the window receives.
-class DestroyWatch : public QObject, public QAbstractNativeEventFilter {
+std::uint8_t typeOf(const xcb_generic_event_t& event) {
+  return event.response_type & 0x7f;
+}
+
+// Adds the mask to what the application already selects on the window (Qt
+// selects on the root window, and the host may have given us that), not in
+// its place; false when there is no such window.
+bool selectAlso(xcb_connection_t* x, std::uint32_t window, std::uint32_t mask) {
+  const std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> attributes(
+      xcb_get_window_attributes_reply(x, xcb_get_window_attributes(x, window), nullptr),
+      &std::free);
+  if (!attributes)
+    return false;
+  const std::uint32_t both = attributes->your_event_mask | mask;
+  // Checked: a window destroyed since the look above is gone already.
+  const std::unique_ptr<xcb_generic_error_t, decltype(&std::free)> error(
+      xcb_request_check(x,
+                        xcb_change_window_attributes_checked(x, window, XCB_CW_EVENT_MASK, &both)),
+      &std::free);
+  return !error;
+}
+
+// Hands every X event of the application's connection to react, for as
+// long as the application lives.
+class EventWatch : public QObject, public QAbstractNativeEventFilter {
  public:
-  DestroyWatch(std::uint32_t window, std::function<void()> gone)
-      : QObject(qGuiApp), window_(window), gone_(std::move(gone)) {
+  explicit EventWatch(std::function<void(const xcb_generic_event_t&)> react)
+      : QObject(qGuiApp), react_(std::move(react)) {
     qGuiApp->installNativeEventFilter(this);
   }
 
   bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
-    if (type != "xcb_generic_event_t" || !gone_)
-      return false;
-    const auto* event = static_cast<const xcb_generic_event_t*>(message);
-    if ((event->response_type & 0x7f) == XCB_DESTROY_NOTIFY &&
-        reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window == window_)
-      std::exchange(gone_, nullptr)();
+    if (type == "xcb_generic_event_t")
+      react_(*static_cast<const xcb_generic_event_t*>(message));
     return false;
   }
 
  private:
-  std::uint32_t window_;
-  std::function<void()> gone_;
+  std::function<void(const xcb_generic_event_t&)> react_;
 };
 
 }  // namespace
@@ -66,29 +83,43 @@ bool followHostWindow(std::uint32_t window, std::function<void()> gone) {
   xcb_connection_t* const x = applicationConnection();
   if (!x)
     return false;
-  const std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> attributes(
-      xcb_get_window_attributes_reply(x, xcb_get_window_attributes(x, window), nullptr),
-      &std::free);
-  if (!attributes)
-    return false;
-  // Added to whatever the application selects there already (the host may
-  // have given the root window), not in its place.
-  const std::uint32_t mask = attributes->your_event_mask | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-  new DestroyWatch(window, std::move(gone));  // lives as long as the application
-  // Checked: a window destroyed since the look above is gone already.
-  const std::unique_ptr<xcb_generic_error_t, decltype(&std::free)> error(
-      xcb_request_check(x,
-                        xcb_change_window_attributes_checked(x, window, XCB_CW_EVENT_MASK, &mask)),
-      &std::free);
-  return !error;
+  new EventWatch([window, gone = std::move(gone)](const xcb_generic_event_t& event) mutable {
+    if (typeOf(event) == XCB_DESTROY_NOTIFY && gone &&
+        reinterpret_cast<const xcb_destroy_notify_event_t&>(event).window == window)
+      std::exchange(gone, nullptr)();
+  });
+  return selectAlso(x, window, XCB_EVENT_MASK_STRUCTURE_NOTIFY);
 }
 
-std::uint32_t rootWindowId() {
-  xcb_connection_t* const x11 = applicationConnection();
-  if (!x11)
+std::uint32_t backgroundWindow() {
+  xcb_connection_t* const x = applicationConnection();
+  if (!x)
     return 0;
-  const xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(x11));
-  return screens.rem > 0 ? screens.data->root : 0;
+  const xcb_screen_t* const screen = xcb_setup_roots_iterator(xcb_get_setup(x)).data;
+  const xcb_window_t root = screen->root;
+  // The root window's size now, not the connection's note of it.
+  const std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> size(
+      xcb_get_geometry_reply(x, xcb_get_geometry(x, root), nullptr), &std::free);
+  if (!size)
+    return 0;
+  const xcb_window_t window = xcb_generate_id(x);
+  const std::uint32_t blackAndUnmanaged[] = {screen->black_pixel, 1};
+  xcb_create_window(x, XCB_COPY_FROM_PARENT, window, root, 0, 0, size->width, size->height, 0,
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                    XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, blackAndUnmanaged);
+  const std::uint32_t bottom = XCB_STACK_MODE_BELOW;
+  xcb_configure_window(x, window, XCB_CONFIG_WINDOW_STACK_MODE, &bottom);
+  xcb_map_window(x, window);
+  new EventWatch([x, root, window](const xcb_generic_event_t& event) {
+    const auto& change = reinterpret_cast<const xcb_configure_notify_event_t&>(event);
+    if (typeOf(event) != XCB_CONFIGURE_NOTIFY || change.window != root)
+      return;
+    const std::uint32_t rootSize[] = {change.width, change.height};
+    xcb_configure_window(x, window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, rootSize);
+    xcb_flush(x);
+  });
+  selectAlso(x, root, XCB_EVENT_MASK_STRUCTURE_NOTIFY);
+  return window;
 }
 
 bool claimDisplaySound() {

@@ -7,9 +7,12 @@ namespace platform {
 
 // What playing inside another screen saver's window needs of the display.
 
-// The root window of the display the application is connected to; 0 when
-// there is none (not X11).
-std::uint32_t rootWindowId();
+// What `--root` plays into when no host gives a window: a black window of
+// our own over the whole root window and under every other window, as the
+// desktop's background is, following the root window's size. (mpv draws on
+// the root window itself at the clip's size in a corner, or not at all.)
+// 0 when there is no X display.
+std::uint32_t backgroundWindow();
 
 // True for the one process of this user on this display that plays sound:
 // the first to ask, while it runs. Several savers run at once when a host

@@ -167,3 +167,13 @@ TEST_F(ProgramHack, EndsWithTheHostsWindowAndSaysWhenThereIsNone) {
   EXPECT_TRUE(
       nowhere->standardError().contains("there is no X window 0x" + QString::number(window, 16)));
 }
+
+// Run by hand with --root and no host window, it plays over the whole
+// screen under every other window, as the desktop's background does.
+TEST_F(ProgramHack, RootAloneFillsTheScreenUnderOtherWindows) {
+  const QRect other(100, 100, 200, 200);
+  display().makeWindow(other);
+  auto run = startHack({"--root"}, {});
+  EXPECT_TRUE(display().waitForArea({400, 0, 880, 720}, kRed, kFirstPictureMs));
+  EXPECT_TRUE(display().areaShows(other, Qt::black)) << "it covered another window";
+}
