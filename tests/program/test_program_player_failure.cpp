@@ -5,7 +5,6 @@
 #include <xcb/xcb.h>
 
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QThread>
@@ -14,6 +13,7 @@
 #include <functional>
 
 #include "platform/lock/pam_check.h"
+#include "support/host_display.h"
 #include "support/media.h"
 #include "support/pam_matrix.h"
 #include "support/program_run.h"
@@ -25,20 +25,9 @@ namespace {
 // mpv answers within this or is replaced; a little more for a loaded machine.
 constexpr int kHungMs = 5000 + 5000;
 
-// The mpv processes the saver started, 0 when there is none.
+// The mpv process the saver started, 0 when there is none.
 qint64 playerOf(qint64 saver) {
-  for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
-    QFile stat("/proc/" + entry + "/stat");
-    if (!stat.open(QIODevice::ReadOnly))
-      continue;
-    const QByteArray text = stat.readAll();
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() > 1 && fields[1].toLongLong() == saver && text.contains("(mpv)") &&
-        fields[0] != "Z") {
-      return entry.toLongLong();
-    }
-  }
-  return 0;
+  return mpvChildrenOf(saver).value(0, 0);
 }
 
 // 'k' when the middle of the screen is black, 'c' when a clip's colour.

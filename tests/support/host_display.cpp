@@ -72,7 +72,7 @@ QList<qint64> mpvChildrenOf(qint64 pid) {
   for (const QByteArray& child : children.readAll().split(' ')) {
     QFile name("/proc/" + child.trimmed() + "/comm");
     if (!child.trimmed().isEmpty() && name.open(QIODevice::ReadOnly) &&
-        name.readAll().trimmed() == "mpv")
+        name.readAll().trimmed() == "mpv" && processRuns(child.trimmed().toLongLong()))
       found << child.trimmed().toLongLong();
   }
   return found;

@@ -32,7 +32,8 @@ class HostDisplay {
   xcb_screen_t* screen_;
 };
 
-// The process's children (from /proc) whose program is mpv.
+// The process's children (from /proc) whose program is mpv and that have
+// not ended.
 QList<qint64> mpvChildrenOf(qint64 pid);
 // True while the process exists and has not ended (a zombie has ended).
 bool processRuns(qint64 pid);
