@@ -7,6 +7,8 @@
 #include <QScreen>
 #include <QWidget>
 
+#include "platform/qt_x11.h"
+
 namespace platform {
 
 void QtDesktop::letEventsRun() {
@@ -49,11 +51,11 @@ void QtDesktop::saverStopped() {
   // started us learns of the end from our exit. The server's idle time
   // starts again from now, so that its own saver (which woke the daemon)
   // is off, and does not blank the screen the user just got back.
-  const auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-  if (!x11 || !x11->connection())
+  xcb_connection_t* const x = applicationConnection();
+  if (!x)
     return;
-  xcb_force_screen_saver(x11->connection(), XCB_SCREEN_SAVER_RESET);
-  xcb_flush(x11->connection());
+  xcb_force_screen_saver(x, XCB_SCREEN_SAVER_RESET);
+  xcb_flush(x);
 }
 
 }  // namespace platform

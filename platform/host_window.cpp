@@ -1,6 +1,5 @@
 #include "platform/host_window.h"
 
-#include <QtGui/qguiapplication_platform.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -14,6 +13,8 @@
 #include <cstdlib>
 #include <memory>
 #include <utility>
+
+#include "platform/qt_x11.h"
 
 namespace platform {
 namespace {
@@ -29,11 +30,6 @@ QString soundClaimPath() {
   if (folder.isEmpty())
     folder = QDir::tempPath();
   return folder + "/reelvista-sound-" + display + ".lock";
-}
-
-xcb_connection_t* applicationConnection() {
-  const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-  return x11 ? x11->connection() : nullptr;
 }
 
 std::uint8_t typeOf(const xcb_generic_event_t& event) {

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "platform/lock/forwarded_input.h"
+#include "platform/qt_x11.h"
 
 namespace platform {
 namespace {
@@ -53,15 +54,15 @@ bool isInput(QEvent::Type type) {
 }
 
 void putIntoStage(QWidget& window, xcb_window_t stage) {
-  const auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-  if (!x11 || stage == XCB_NONE)
+  xcb_connection_t* const x = applicationConnection();
+  if (!x || stage == XCB_NONE)
     return;
   // Before the window is first mapped, so that no window manager takes it;
   // its map request follows on the same connection.
   const QPoint place = window.geometry().topLeft();
-  xcb_reparent_window(x11->connection(), static_cast<xcb_window_t>(window.winId()), stage,
+  xcb_reparent_window(x, static_cast<xcb_window_t>(window.winId()), stage,
                       static_cast<std::int16_t>(place.x()), static_cast<std::int16_t>(place.y()));
-  xcb_flush(x11->connection());
+  xcb_flush(x);
 }
 
 }  // namespace
