@@ -7,6 +7,21 @@ namespace {
 const QString kWrapper = QStringLiteral("/usr/lib/x86_64-linux-gnu/libpam_wrapper.so");
 const QString kMatrix = QStringLiteral("/usr/lib/x86_64-linux-gnu/pam_wrapper/pam_matrix.so");
 
+// What a process built with AddressSanitizer needs besides to run with
+// pam_wrapper preloaded: the sanitizer's runtime must not insist on coming
+// first among the libraries, and pam_wrapper must open the real PAM without
+// RTLD_DEEPBIND, which the runtime refuses. pam_wrapper 1.1.4 reads that
+// switch under uid_wrapper's name: both names are set.
+QList<std::pair<QString, QString>> besideAddressSanitizer() {
+#if defined(__SANITIZE_ADDRESS__)
+  return {{"ASAN_OPTIONS", qEnvironmentVariable("ASAN_OPTIONS") + ":verify_asan_link_order=0"},
+          {"PAM_WRAPPER_DISABLE_DEEPBIND", "1"},
+          {"UID_WRAPPER_DISABLE_DEEPBIND", "1"}};
+#else
+  return {};
+#endif
+}
+
 }  // namespace
 
 PamMatrix::PamMatrix(const QByteArray& passwordLines) {
@@ -16,19 +31,14 @@ PamMatrix::PamMatrix(const QByteArray& passwordLines) {
 }
 
 QString PamMatrix::unavailable() {
-#if defined(__SANITIZE_ADDRESS__)
-  // pam_wrapper opens PAM with RTLD_DEEPBIND, which AddressSanitizer's
-  // runtime cannot share a process with.
-  return QStringLiteral("pam_wrapper cannot run beside AddressSanitizer");
-#else
   if (!QFile::exists(kWrapper) || !QFile::exists(kMatrix))
     return QStringLiteral("libpam-wrapper is not installed");
   return {};
-#endif
 }
 
 QList<std::pair<QString, QString>> PamMatrix::environment() const {
-  return {{"LD_PRELOAD", kWrapper},
-          {"PAM_WRAPPER", "1"},
-          {"PAM_WRAPPER_SERVICE_DIR", folder_ / "services"}};
+  return QList<std::pair<QString, QString>>{{"LD_PRELOAD", kWrapper},
+                                            {"PAM_WRAPPER", "1"},
+                                            {"PAM_WRAPPER_SERVICE_DIR", folder_ / "services"}} +
+         besideAddressSanitizer();
 }
