@@ -1,6 +1,6 @@
 // The program installed for every user, as the Debian package installs it:
 // this build's install rules into a scratch root, run by an ordinary user;
-// and the package ./x package made, checked by lintian and installed into a
+// and the package ./x test made, checked by lintian and installed into a
 // scratch root by dpkg.
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -117,14 +117,13 @@ TEST(ProgramPackage, InstalledForEveryUserEachKeepsTheSettingsInTheirOwnFolder) 
 }
 
 // ./x package makes the package (a release build of its own, longer than a
-// test may take); this checks the one it made last.
+// test may take); ./x test makes it before the tests and names it in
+// REELVISTA_PACKAGE_FILE, so that this checks that one and never an older.
 TEST(ProgramPackage, TheDebianPackageIsLintianCleanAndInstallsItsFiles) {
-  const QString out = qEnvironmentVariable("REELVISTA_SOURCE_DIR") + "/out";
-  const QFileInfoList packages =
-      QDir(out).entryInfoList({"reelvista_*_amd64.deb"}, QDir::Files, QDir::Time);
-  if (packages.isEmpty())
-    GTEST_SKIP() << "no package in out/: ./x package makes one";
-  const QString deb = packages.first().filePath();
+  const QString deb = qEnvironmentVariable("REELVISTA_PACKAGE_FILE");
+  if (deb.isEmpty())
+    GTEST_SKIP() << "no package named in REELVISTA_PACKAGE_FILE: ./x test makes one";
+  ASSERT_TRUE(QFileInfo(deb).isFile()) << deb.toStdString() << " is not there";
   QString log;
   EXPECT_EQ(runTool("lintian", {"--fail-on", "error,warning", deb}, &log), 0) << log.toStdString();
 
