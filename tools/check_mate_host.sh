@@ -6,7 +6,7 @@
 # "Reelvista" theme, saves a screenshot to SHOT (out/host-mate-screensaver.png)
 # and says how many runs of the program and its mpv there were (one a
 # monitor), how many played sound (one), and whether they ended on
-# deactivation.
+# deactivation; it exits with 1 when any of these is not as it should be.
 set -euo pipefail
 shot=${1:-$PWD/out/host-mate-screensaver.png}
 [[ -x /usr/libexec/xscreensaver/reelvista ]] || { echo "install the package first" >&2; exit 2; }
@@ -23,15 +23,30 @@ chmod 755 "$home"
 chmod 700 "$home/runtime"
 chown -R nobody:nogroup "$home"
 running() { pgrep -u nobody -f 'Reelvista Screen Saver.SCR|mpv' >/dev/null; }
-# The runs of the program, and the mpv players with a sound output.
+wrong=0
+# Says what was seen, and counts it as wrong when it is not what was expected.
+expect() {
+  local what=$1 seen=$2 expected=$3
+  if [[ $seen == "$expected" ]]; then
+    echo "mate-screensaver: $what: $seen"
+  else
+    echo "mate-screensaver: $what: $seen, expected $expected" >&2
+    wrong=1
+  fi
+}
+# The runs of the program and the mpv players, one a monitor, and the
+# players with a sound output: one.
 count_runs() {
-  local runs players sound=0
+  local monitors runs players sound=0
+  monitors=$(xrandr --listmonitors | sed -n 's/^Monitors: *//p')
   runs=$(pgrep -u nobody -c -f 'Reelvista Screen Saver.SCR' || true)
   players=$(pgrep -u nobody -x mpv || true)
   for pid in $players; do
     tr '\0' '\n' <"/proc/$pid/cmdline" | grep -qx -- '--ao=null' || sound=$((sound + 1))
   done
-  echo "mate-screensaver: $runs runs of the program, $(wc -w <<<"$players") mpv, $sound with sound"
+  expect "runs of the program" "$runs" "$monitors"
+  expect "mpv players" "$(wc -w <<<"$players")" "$monitors"
+  expect "players with sound" "$sound" 1
 }
 
 HOME=$home XAUTHORITY=$home/Xauthority XDG_RUNTIME_DIR=$home/runtime GSETTINGS_BACKEND=keyfile \
@@ -49,5 +64,10 @@ sleep 4
 count_runs
 wait "$session" || true
 cp "$home/shot.png" "$shot"
-running && echo "still running after deactivation" || echo "ended on deactivation"
+if running; then
+  expect "after deactivation" "still running" "ended"
+else
+  expect "after deactivation" "ended" "ended"
+fi
 echo "screenshot: $shot"
+exit "$wrong"

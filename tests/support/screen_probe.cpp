@@ -239,14 +239,23 @@ DummyXorg::DummyXorg() : previousDisplay_(qgetenv("DISPLAY")) {
         return connected;
       },
       30000);
-  if (!up)
-    throw std::runtime_error("Xorg did not start: " + folder_.read("xorg.log").toStdString());
-  xrandr({"--fb", "1920x480"});
-  xrandr({"--setmonitor", "L", "640/169x480/127+0+0", "DUMMY0"});
-  xrandr({"--setmonitor", "R", "640/169x480/127+640+0", "none"});
+  try {
+    if (!up)
+      throw std::runtime_error("Xorg did not start: " + folder_.read("xorg.log").toStdString());
+    xrandr({"--fb", "1920x480"});
+    xrandr({"--setmonitor", "L", "640/169x480/127+0+0", "DUMMY0"});
+    xrandr({"--setmonitor", "R", "640/169x480/127+640+0", "none"});
+  } catch (...) {
+    stop();  // no destructor runs after a constructor that throws
+    throw;
+  }
 }
 
 DummyXorg::~DummyXorg() {
+  stop();
+}
+
+void DummyXorg::stop() {
   server_.terminate();
   if (!server_.waitForFinished(10000))
     server_.kill();
@@ -264,6 +273,14 @@ void DummyXorg::useTwoOutputs() {
 
 void DummyXorg::xrandr(const QStringList& arguments) {
   QProcess tool;
+  tool.setProcessChannelMode(QProcess::MergedChannels);
   tool.start("xrandr", arguments);
-  tool.waitForFinished(20000);
+  const bool ended = tool.waitForFinished(20000);
+  if (ended && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0)
+    return;
+  // A layout that was not applied must not pass for one that was.
+  throw std::runtime_error("xrandr " + arguments.join(' ').toStdString() +
+                           (ended
+                                ? " failed: " + QString::fromLocal8Bit(tool.readAll()).toStdString()
+                                : " did not end in 20 s"));
 }

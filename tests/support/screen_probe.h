@@ -149,6 +149,7 @@ class DummyXorg {
   DummyXorg& operator=(const DummyXorg&) = delete;
 
   QString display() const { return display_; }
+  // Runs xrandr on DISPLAY; throws when it fails or does not end.
   static void xrandr(const QStringList& arguments);
   // Two monitors as two plugged-in screens make them: outputs DUMMY0 and
   // DUMMY1, 640 by 480 side by side, each on a CRTC of its own (hosts that
@@ -156,6 +157,9 @@ class DummyXorg {
   static void useTwoOutputs();
 
  private:
+  // Ends the server and gives DISPLAY back.
+  void stop();
+
   TempFolder folder_;
   QByteArray previousDisplay_;
   QString display_;
