@@ -255,6 +255,8 @@ QWidget* DescriptorGuardLink::receiver() {
 void DescriptorGuardLink::takeInput(QWidget& receiver) {
   std::erase_if(receivers_, [&](const Receiver& taken) { return taken.widget == &receiver; });
   receivers_.push_back({&receiver, loopLevel()});
+  // Whatever let go before is past: this one has the keys now.
+  heldAbove_.reset();
   deliverSoon();
 }
 

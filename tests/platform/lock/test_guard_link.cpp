@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QTimer>
 #include <QWidget>
@@ -90,16 +91,23 @@ class GuardLink : public testing::TestWithParam<std::size_t> {
   void write(std::string_view bytes) const {
     ASSERT_EQ(::write(ends_[0], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
   }
-  // The bytes in pieces, one piece a millisecond: one read, or many.
+  // The bytes in pieces, one piece a millisecond: one read, or many. They
+  // follow what was written before in pieces.
   void writeInPieces(const std::string& bytes, std::size_t piece) {
     for (std::size_t at = 0; at < bytes.size(); at += piece) {
-      QTimer::singleShot(static_cast<int>(at / piece), &writes_,
+      const qint64 now = writes_.elapsed();
+      writeAt_ = std::max(writeAt_ + 1, now);
+      QTimer::singleShot(static_cast<int>(writeAt_ - now), &writes_,
                          [this, part = bytes.substr(at, piece)] { write(part); });
     }
   }
 
   int ends_[2] = {-1, -1};
-  QObject writes_;  // the pieces not written yet go with the test
+  // The pieces not written yet go with the test.
+  struct Writes : QObject, QElapsedTimer {
+    Writes() { start(); }
+  } writes_;
+  qint64 writeAt_ = 0;  // the time of the last piece, on writes_
 };
 
 }  // namespace
@@ -127,6 +135,23 @@ TEST_P(GuardLink, EveryKeyReachesThePromptItWasTypedFor) {
   EXPECT_EQ(checks.seen, (std::vector<std::string>{"abc", "def"}));
   EXPECT_EQ(playback.answers, (std::vector<bool>{false, false, true}));
   EXPECT_FALSE(guardGone);
+}
+
+// A prompt that closed with no key after it leaves nothing behind: one the
+// playback window opens of itself (on a close request, a lost focus) has
+// the keys typed into it.
+TEST_P(GuardLink, APromptOpenedWithoutAKeyHasTheKeys) {
+  Checks checks;
+  platform::DescriptorGuardLink link(ends_[1], {});
+  platform::DialogPasswordPrompt prompt(link, checks.check(), 3000);
+  Waker playback(prompt);
+  link.takeInput(playback);
+  writeInPieces(typed("x\x1b"), GetParam());
+  ASSERT_TRUE(waitRunningEvents([&] { return playback.answers.size() == 1; }, 10000));
+
+  writeInPieces(typed("def\r"), GetParam());
+  EXPECT_TRUE(prompt.verify(playback));
+  EXPECT_EQ(checks.seen, std::vector<std::string>{"def"});
 }
 
 INSTANTIATE_TEST_SUITE_P(Pieces, GuardLink, testing::Values(100000, 1, 7),
