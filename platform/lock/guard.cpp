@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <string.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -305,6 +306,8 @@ void Guard::takeXEvents() {
     } else if (due == ScreenLock::Repair::Soon && !repairAt_) {
       repairAt_ = Clock::now() + kRepairDelay;
     }
+    // A key event says which key was pressed: it is a piece of a password.
+    ::explicit_bzero(event, sizeof *event);
     std::free(event);
   }
   if (xcb_connection_has_error(connection_))
