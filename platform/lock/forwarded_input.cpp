@@ -1,8 +1,10 @@
 #include "platform/lock/forwarded_input.h"
 
+#include <string.h>
 #include <xcb/xproto.h>
 
 #include <QString>
+#include <QStringDecoder>
 #include <utility>
 
 namespace platform {
@@ -34,8 +36,7 @@ int qtKeyOf(std::uint32_t keysym) {
     character = keysym & 0x00ffffff;  // and these are Unicode
   if (character == 0)
     return Qt::Key_unknown;
-  const QString text = QString::fromUcs4(&character, 1).toUpper();
-  return text.size() == 1 ? text.front().unicode() : static_cast<int>(character);
+  return static_cast<int>(QChar::toUpper(character));
 }
 
 Qt::KeyboardModifiers qtModifiersOf(std::uint32_t state) {
@@ -53,10 +54,22 @@ Qt::KeyboardModifiers qtModifiersOf(std::uint32_t state) {
 
 }  // namespace
 
-std::unique_ptr<QKeyEvent> keyEventFor(const GuardCommand& key) {
-  return std::make_unique<QKeyEvent>(key.pressed ? QEvent::KeyPress : QEvent::KeyRelease,
-                                     qtKeyOf(key.keysym), qtModifiersOf(key.modifiers), 0,
-                                     key.keysym, key.modifiers, QString::fromUtf8(key.text));
+ForwardedKey::ForwardedKey(const GuardCommand& key) {
+  // Decoded straight into our buffer, which has the room the decoder asks
+  // for: one unit more than the bytes.
+  QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  const QByteArrayView typed(key.text.view().data(),
+                             static_cast<qsizetype>(key.text.view().size()));
+  const QChar* const end = decoder.appendToBuffer(text_.data(), typed);
+  const QString text = QString::fromRawData(text_.data(), end - text_.data());
+  event_.emplace(key.pressed ? QEvent::KeyPress : QEvent::KeyRelease, qtKeyOf(key.keysym),
+                 qtModifiersOf(key.modifiers), 0, key.keysym, key.modifiers, text,
+                 key.pressed && key.repeat);
+}
+
+ForwardedKey::~ForwardedKey() {
+  event_.reset();
+  ::explicit_bzero(text_.data(), sizeof text_);
 }
 
 Qt::MouseButton mouseButtonFor(std::uint32_t button) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <string.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,6 +19,7 @@
 
 #include "platform/lock/guard_input.h"
 #include "platform/lock/guard_link.h"
+#include "platform/lock/guard_outbox.h"
 #include "platform/lock/guard_protocol.h"
 #include "platform/lock/guard_start.h"
 #include "platform/lock/screen_lock.h"
@@ -119,8 +121,10 @@ class Guard {
   void releaseSleepLock();
   void takeXEvents();
   void forward(const GuardCommand& command);
+  void repair();
   int pollTimeout() const;
   void onTimers();
+  bool waitForWork();
 
   char** argv_;
   xcb_connection_t* connection_;
@@ -131,6 +135,7 @@ class Guard {
   pid_t saver_ = -1;
   int link_ = -1;
   GuardMessageReader reader_{parseGuardMessage};
+  GuardOutbox outbox_;
   Clock::time_point saverStarted_;
   bool unlocked_ = false;  // the saver said the password passed
   int failuresInARow_ = 0;
@@ -152,7 +157,8 @@ bool Guard::lockFirst() {
     ::usleep(static_cast<useconds_t>(retry.count() * 1000));
     retry = std::min(retry * 2, kGrabRetry);
   }
-  // The machine may sleep now: the screen is locked.
+  input_.learnKeysDown();
+  // The machine may sleep now: the screen is covered and held.
   releaseSleepLock();
   return true;
 }
@@ -167,9 +173,11 @@ bool Guard::startSaver() {
   start.locked = locked_;
   start.playNothing = failuresInARow_ >= kFailuresBeforeNothing;
   start.stage = screen_.container();
-  const std::string line = guardLine(start);
-  if (::send(ends[0], line.data(), line.size(), MSG_NOSIGNAL) !=
-      static_cast<ssize_t>(line.size())) {
+  const GuardLine line(start);
+  // First on a fresh socket: it fits whole; the keys kept for the saver
+  // follow it.
+  if (::send(ends[0], line.view().data(), line.view().size(), MSG_NOSIGNAL) !=
+      static_cast<ssize_t>(line.view().size())) {
     ::close(ends[0]);
     ::close(ends[1]);
     return false;
@@ -246,10 +254,11 @@ std::optional<int> Guard::onSaverEnded(int waitStatus) {
     ::close(link_);
   link_ = -1;
   saver_ = -1;
+  outbox_.dropLineBegun();
   if (!locked_ || unlocked_)
     return statusOf(waitStatus);
   screen_.letGoOfAll();
-  screen_.repair();
+  repair();
   if (Clock::now() - saverStarted_ >= kHealthyRun)
     failuresInARow_ = 0;
   ++failuresInARow_;
@@ -293,25 +302,38 @@ void Guard::takeXEvents() {
       forward(*command);
     } else if (const ScreenLock::Repair due = screen_.repairFor(*event);
                due == ScreenLock::Repair::Now) {
-      screen_.repair();
+      repair();
     } else if (due == ScreenLock::Repair::Soon && !repairAt_) {
       repairAt_ = Clock::now() + kRepairDelay;
     }
+    // A key event says which key was pressed: it is a piece of a password.
+    ::explicit_bzero(event, sizeof *event);
     std::free(event);
   }
   if (xcb_connection_has_error(connection_))
     xFailed_ = true;
 }
 
-// Input reaches the saver only from here, and only while locked: a saver
-// that is gone or not reading loses it rather than stall the guard.
+// Input reaches the saver only from here, and only while locked. What the
+// socket does not take at once waits, whole lines only, for the saver to
+// read or for the next saver; the guard itself never waits on a saver.
 void Guard::forward(const GuardCommand& command) {
-  if (!locked_ || link_ < 0)
+  if (!locked_)
     return;
-  std::string line = guardLine(command);
-  [[maybe_unused]] const ssize_t sent =
-      ::send(link_, line.data(), line.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-  wipeBytes(line);
+  if (!outbox_.add(GuardLine(command).view()))
+    complain("a saver that does not read its keys lost one.");
+  if (link_ >= 0)
+    outbox_.writeTo(link_);
+}
+
+// The periodic look takes the grabs again too; one that did not hold is
+// tried again at once rather than at the next look.
+void Guard::repair() {
+  screen_.repair();
+  if (locked_ && !screen_.holdsInput()) {
+    complain("the keyboard or the pointer was not held; it is taken again.");
+    repairAt_ = Clock::now() + kFirstGrabRetry;
+  }
 }
 
 int Guard::pollTimeout() const {
@@ -329,9 +351,9 @@ int Guard::pollTimeout() const {
 void Guard::onTimers() {
   const Clock::time_point now = Clock::now();
   if ((repairAt_ && now >= *repairAt_) || (screen_.active() && now >= nextLook_)) {
-    screen_.repair();
     repairAt_.reset();
     nextLook_ = now + (locked_ ? kLockedLook : kUnlockedLook);
+    repair();
   }
   if (restartAt_ && now >= *restartAt_) {
     if (startSaver()) {
@@ -344,6 +366,21 @@ void Guard::onTimers() {
   }
 }
 
+// False when a run not locked cannot wait: it ends. A locked one waits on.
+bool Guard::waitForWork() {
+  const short toSaver = outbox_.empty() ? 0 : POLLOUT;
+  pollfd watched[] = {{signalPipe[0], POLLIN, 0},
+                      {xcb_get_file_descriptor(connection_), POLLIN, 0},
+                      {link_, static_cast<short>(POLLIN | toSaver), 0}};
+  if (::poll(watched, link_ >= 0 ? 3 : 2, pollTimeout()) >= 0 || errno == EINTR)
+    return true;
+  complain("the guard could not wait for its saver.");
+  if (!locked_)
+    return false;
+  ::usleep(static_cast<useconds_t>(kGrabRetry.count() * 1000));
+  return true;
+}
+
 int Guard::run() {
   if (locked_ && !lockFirst()) {
     complain(
@@ -353,16 +390,15 @@ int Guard::run() {
   }
   if (!startSaver()) {
     complain("the saver could not be started.");
-    return 1;
-  }
-  while (true) {
-    pollfd watched[] = {{signalPipe[0], POLLIN, 0},
-                        {xcb_get_file_descriptor(connection_), POLLIN, 0},
-                        {link_, POLLIN, 0}};
-    if (::poll(watched, link_ >= 0 ? 3 : 2, pollTimeout()) < 0 && errno != EINTR) {
-      complain("the guard could not wait for its saver.");
+    if (!locked_)
       return 1;
-    }
+    // The screen is held: it stays so, black, while the saver is tried again.
+    restartAt_ = Clock::now() + milliseconds(1000);
+  }
+  takeXEvents();  // the ones that came while the screen was being taken
+  while (true) {
+    if (!waitForWork())
+      return 1;
     if (terminationAsked())
       return endOnTerminate();
     readLink();
@@ -372,11 +408,16 @@ int Guard::run() {
         return *status;
     }
     takeXEvents();
+    onTimers();
+    // A repair reads replies, and with them the events that came before
+    // them: those are taken now, not at the next look.
+    takeXEvents();
     if (xFailed_) {
       complain("the guard lost its connection to the X server.");
       return 1;
     }
-    onTimers();
+    if (link_ >= 0)
+      outbox_.writeTo(link_);
   }
 }
 

@@ -10,6 +10,8 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QSocketNotifier>
+#include <QThread>
+#include <QTimer>
 #include <QWidget>
 #include <cerrno>
 #include <cstdlib>
@@ -24,6 +26,14 @@ namespace {
 // The start line is in the socket before the saver runs; this is only how
 // long a saver waits on a guard that is somehow slow to have written it.
 constexpr int kStartWaitMs = 5000;
+// Keys kept for a receiver to come: far more than anyone types meanwhile.
+constexpr std::size_t kMostPending = 4096;
+// How soon keys held back after a receiver let go are looked at again.
+constexpr int kHeldLookMs = 5;
+
+int loopLevel() {
+  return QThread::currentThread()->loopLevel();
+}
 
 bool sameFile(const char* one, const char* other) {
   struct stat first {};
@@ -96,8 +106,10 @@ int provenGuardDescriptor() {
 }
 
 DescriptorGuardLink::DescriptorGuardLink(std::function<void()> onGuardGone)
-    : onGuardGone_(std::move(onGuardGone)) {
-  descriptor_ = provenGuardDescriptor();
+    : DescriptorGuardLink(provenGuardDescriptor(), std::move(onGuardGone)) {}
+
+DescriptorGuardLink::DescriptorGuardLink(int descriptor, std::function<void()> onGuardGone)
+    : descriptor_(descriptor), onGuardGone_(std::move(onGuardGone)) {
   ::unsetenv(kGuardDescriptorVariable);
   if (descriptor_ < 0)
     return;
@@ -135,12 +147,10 @@ void DescriptorGuardLink::readStart() {
     start_.locked = true;
 }
 
-// Keys are handed on in the order they came, even when one of them opens
-// the password prompt, whose own event loop runs the next ones from here.
 void DescriptorGuardLink::onReadable() {
-  char bytes[512];
+  std::array<char, 512> bytes{};
   while (descriptor_ >= 0) {
-    const ssize_t got = ::read(descriptor_, bytes, sizeof bytes);
+    const ssize_t got = ::read(descriptor_, bytes.data(), bytes.size());
     if (got < 0 && errno == EINTR)
       continue;
     if (got < 0 && errno == EAGAIN)
@@ -153,16 +163,47 @@ void DescriptorGuardLink::onReadable() {
         onGuardGone_();
       return;
     }
-    for (GuardCommand& command : reader_.take({bytes, static_cast<std::size_t>(got)}))
-      pending_.push_back(std::move(command));
-    ::explicit_bzero(bytes, sizeof bytes);
+    reader_.take({bytes.data(), static_cast<std::size_t>(got)}, [this](GuardCommand&& command) {
+      if (pending_.size() < kMostPending)
+        pending_.push_back(std::move(command));
+    });
+    wipeBytes(bytes);
   }
-  while (!pending_.empty()) {
-    GuardCommand command = std::move(pending_.front());
+  deliverPending();
+}
+
+// Keys are handed on in the order they came, one at a time from the front,
+// even when one of them opens the password prompt: its event loop hands on
+// the next ones from here, and whichever call runs next takes the next key.
+void DescriptorGuardLink::deliverPending() {
+  while (!pending_.empty() && mayDeliver()) {
+    const GuardCommand command = pending_.front();
     pending_.pop_front();
     deliver(command);
-    wipeBytes(command.text);
   }
+}
+
+bool DescriptorGuardLink::mayDeliver() {
+  if (!start_.locked)
+    return true;  // nothing is handed on
+  if (heldAbove_ && loopLevel() > *heldAbove_) {
+    deliverSoon(kHeldLookMs);  // the loop may end without any key coming
+    return false;
+  }
+  heldAbove_.reset();
+  // A prompt checking a password is deaf: its keys wait for what comes
+  // after, the next prompt if this one is refused.
+  const QWidget* const target = receiver();
+  return target && target->isEnabled();
+}
+
+void DescriptorGuardLink::deliverSoon(int delayMs) {
+  if (std::exchange(deliverySoon_, true))
+    return;
+  QTimer::singleShot(delayMs, this, [this] {
+    deliverySoon_ = false;
+    deliverPending();
+  });
 }
 
 void DescriptorGuardLink::deliver(const GuardCommand& command) {
@@ -176,19 +217,17 @@ void DescriptorGuardLink::deliver(const GuardCommand& command) {
 
 void DescriptorGuardLink::deliverKey(const GuardCommand& command) {
   QWidget* target = receiver();
-  if (!target)
-    return;  // nothing on screen takes keys yet (the scan runs): dropped
   QWidget* focus = target->focusWidget();
   if (!focus || (focus != target && !target->isAncestorOf(focus)))
     focus = target;
-  const std::unique_ptr<QKeyEvent> event = keyEventFor(command);
-  QCoreApplication::sendEvent(focus, event.get());
+  ForwardedKey key(command);
+  QCoreApplication::sendEvent(focus, &key.event());
 }
 
 void DescriptorGuardLink::deliverButton(const GuardCommand& command) {
   QWidget* target = receiver();
   const Qt::MouseButton button = mouseButtonFor(command.button);
-  if (!target || button == Qt::NoButton)
+  if (button == Qt::NoButton)
     return;
   const QPoint global(command.x, command.y);
   QWidget* hit = target->childAt(target->mapFromGlobal(global));
@@ -204,21 +243,31 @@ void DescriptorGuardLink::deliverButton(const GuardCommand& command) {
 }
 
 // Before the playback window is up (the scan runs), only a message box the
-// saver waits on takes keys: it must be possible to answer it.
+// saver waits on takes keys: it must be possible to answer it. The scan
+// window itself takes none; they wait for the playback window.
 QWidget* DescriptorGuardLink::receiver() {
-  std::erase_if(receivers_, [](const QPointer<QWidget>& widget) { return widget.isNull(); });
+  std::erase_if(receivers_, [](const Receiver& taken) { return taken.widget.isNull(); });
   if (QWidget* modal = QApplication::activeModalWidget())
     return modal;
-  return receivers_.empty() ? nullptr : receivers_.back().data();
+  return receivers_.empty() ? nullptr : receivers_.back().widget.data();
 }
 
 void DescriptorGuardLink::takeInput(QWidget& receiver) {
-  std::erase(receivers_, QPointer<QWidget>(&receiver));
-  receivers_.emplace_back(&receiver);
+  std::erase_if(receivers_, [&](const Receiver& taken) { return taken.widget == &receiver; });
+  receivers_.push_back({&receiver, loopLevel()});
+  // Whatever let go before is past: this one has the keys now.
+  heldAbove_.reset();
+  deliverSoon();
 }
 
 void DescriptorGuardLink::releaseInput(QWidget& receiver) {
-  std::erase(receivers_, QPointer<QWidget>(&receiver));
+  const auto taken = std::find_if(receivers_.begin(), receivers_.end(),
+                                  [&](const Receiver& one) { return one.widget == &receiver; });
+  if (taken == receivers_.end())
+    return;
+  heldAbove_ = std::min(taken->loopLevel, heldAbove_.value_or(taken->loopLevel));
+  receivers_.erase(taken);
+  deliverSoon();
 }
 
 bool DescriptorGuardLink::eventFilter(QObject* watched, QEvent* event) {
@@ -237,6 +286,8 @@ bool DescriptorGuardLink::eventFilter(QObject* watched, QEvent* event) {
 
 void DescriptorGuardLink::onShown(QWidget& window) {
   putIntoStage(window, start_.stage);
+  if (window.isModal())
+    deliverSoon();  // a message box takes the keys kept meanwhile
   send({GuardMessage::Kind::Shows, static_cast<std::uint32_t>(window.winId())});
 }
 

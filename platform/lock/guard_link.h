@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "platform/lock/guard_protocol.h"
@@ -32,7 +33,11 @@ class GuardLink {
   virtual void unlocked() = 0;
   // While locked, the keys the guard hands over go to this widget (to its
   // focus widget, when it has one) and buttons to the widget under them,
-  // until it lets go; the last one named has them.
+  // until it lets go; the last one named has them. Keys that come while no
+  // widget has them wait for the next one. The keys that come after a
+  // widget lets go wait until the handler that gave it them has returned:
+  // a closing prompt's keys are for the next prompt, not for a playback
+  // window still busy with the last.
   virtual void takeInput(QWidget& receiver) = 0;
   virtual void releaseInput(QWidget& receiver) = 0;
 };
@@ -59,6 +64,9 @@ class DescriptorGuardLink final : public QObject, public GuardLink {
   // `onGuardGone` runs when a locked run's guard ends: nothing holds the
   // screen any more, and the saver must not go on looking like a lock.
   explicit DescriptorGuardLink(std::function<void()> onGuardGone);
+  // The link through a descriptor already known to be the guard's socket
+  // (or none: -1); what the saver is is proven by the constructor above.
+  DescriptorGuardLink(int descriptor, std::function<void()> onGuardGone);
   ~DescriptorGuardLink() override;
   DescriptorGuardLink(const DescriptorGuardLink&) = delete;
   DescriptorGuardLink& operator=(const DescriptorGuardLink&) = delete;
@@ -73,8 +81,16 @@ class DescriptorGuardLink final : public QObject, public GuardLink {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  struct Receiver {
+    QPointer<QWidget> widget;
+    int loopLevel;  // of the event loop that was running when it took the keys
+  };
+
   void readStart();
   void onReadable();
+  void deliverPending();
+  bool mayDeliver();
+  void deliverSoon(int delayMs = 0);
   void deliver(const GuardCommand& command);
   void deliverKey(const GuardCommand& command);
   void deliverButton(const GuardCommand& command);
@@ -87,8 +103,12 @@ class DescriptorGuardLink final : public QObject, public GuardLink {
   std::function<void()> onGuardGone_;
   QSocketNotifier* notifier_ = nullptr;
   GuardCommandReader reader_{parseGuardCommand};
-  std::deque<GuardCommand> pending_;
-  std::vector<QPointer<QWidget>> receivers_;
+  std::deque<GuardCommand> pending_;  // read, and not yet handed to anyone
+  std::vector<Receiver> receivers_;
+  // After a receiver let go: no key is handed on while event loops deeper
+  // than this one run.
+  std::optional<int> heldAbove_;
+  bool deliverySoon_ = false;
 };
 
 }  // namespace platform

@@ -2,8 +2,8 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <charconv>
-#include <sstream>
 
 namespace platform {
 namespace {
@@ -38,32 +38,33 @@ std::optional<bool> flag(std::string_view text) {
   return std::nullopt;
 }
 
-std::optional<std::string> fromHex(std::string_view hex) {
-  if (hex == "-")
-    return std::string();
-  if (hex.size() % 2 != 0)
-    return std::nullopt;
-  std::string bytes;
-  for (std::size_t at = 0; at < hex.size(); at += 2) {
-    const std::optional<unsigned> byte = number<unsigned>(hex.substr(at, 2), 16);
-    if (!byte)
-      return std::nullopt;
-    bytes += static_cast<char>(*byte);
-  }
-  return bytes;
+std::optional<unsigned> hexDigit(char digit) {
+  if (digit >= '0' && digit <= '9')
+    return digit - '0';
+  if (digit >= 'a' && digit <= 'f')
+    return digit - 'a' + 10;
+  return std::nullopt;
 }
 
-std::string toHex(const std::string& bytes) {
-  if (bytes.empty())
-    return "-";
-  constexpr char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (const char byte : bytes) {
-    const auto value = static_cast<unsigned char>(byte);
-    hex += kDigits[value >> 4];
-    hex += kDigits[value & 15];
+// Decodes straight into the key's text; "-" is no text.
+bool fromHex(std::string_view hex, KeyText& text) {
+  text.wipe();
+  if (hex == "-")
+    return true;
+  std::array<char, KeyText::kCapacity> bytes{};
+  const std::size_t size = hex.size() / 2;
+  bool good = hex.size() % 2 == 0 && size <= bytes.size();
+  for (std::size_t at = 0; good && at < size; ++at) {
+    const std::optional<unsigned> high = hexDigit(hex[2 * at]);
+    const std::optional<unsigned> low = hexDigit(hex[2 * at + 1]);
+    good = high && low;
+    if (good)
+      bytes[at] = static_cast<char>(*high << 4 | *low);
   }
-  return hex;
+  if (good)
+    text.assign({bytes.data(), size});
+  wipeBytes(bytes);
+  return good;
 }
 
 std::optional<GuardMessage> windowMessage(GuardMessage::Kind kind, std::string_view id) {
@@ -88,17 +89,19 @@ std::optional<GuardCommand> startCommand(const std::vector<std::string_view>& sp
 
 std::optional<GuardCommand> keyCommand(const std::vector<std::string_view>& split) {
   const std::optional<bool> pressed = flag(split[1]);
-  const std::optional<std::uint32_t> keysym = number<std::uint32_t>(split[2], 16);
-  const std::optional<std::uint32_t> modifiers = number<std::uint32_t>(split[3], 16);
-  std::optional<std::string> text = fromHex(split[4]);
-  if (!pressed || !keysym || !modifiers || !text)
+  const std::optional<bool> repeat = flag(split[2]);
+  const std::optional<std::uint32_t> keysym = number<std::uint32_t>(split[3], 16);
+  const std::optional<std::uint32_t> modifiers = number<std::uint32_t>(split[4], 16);
+  if (!pressed || !repeat || !keysym || !modifiers)
     return std::nullopt;
-  GuardCommand command;
-  command.kind = GuardCommand::Kind::Key;
-  command.pressed = *pressed;
-  command.keysym = *keysym;
-  command.modifiers = *modifiers;
-  command.text = std::move(*text);
+  std::optional<GuardCommand> command(std::in_place);
+  if (!fromHex(split[5], command->text))
+    return std::nullopt;
+  command->kind = GuardCommand::Kind::Key;
+  command->pressed = *pressed;
+  command->repeat = *repeat;
+  command->keysym = *keysym;
+  command->modifiers = *modifiers;
   return command;
 }
 
@@ -118,6 +121,92 @@ std::optional<GuardCommand> buttonCommand(const std::vector<std::string_view>& s
 
 }  // namespace
 
+KeyText& KeyText::operator=(const KeyText& other) {
+  if (this != &other)
+    assign(other.view());
+  return *this;
+}
+
+KeyText& KeyText::operator=(std::string_view text) {
+  assign(text);
+  return *this;
+}
+
+void KeyText::assign(std::string_view text) {
+  wipe();
+  size_ = std::min(text.size(), bytes_.size());
+  std::copy_n(text.data(), size_, bytes_.data());
+}
+
+void KeyText::wipe() {
+  wipeBytes(bytes_);
+  size_ = 0;
+}
+
+GuardCommand::~GuardCommand() {
+  ::explicit_bzero(&keysym, sizeof keysym);
+}
+
+GuardLine::GuardLine(const GuardCommand& command) {
+  switch (command.kind) {
+    case GuardCommand::Kind::Start:
+      put("start ");
+      put(command.locked ? "1 " : "0 ");
+      put(command.playNothing ? "1 " : "0 ");
+      put(command.stage);
+      break;
+    case GuardCommand::Kind::Key:
+      put("key ");
+      put(command.pressed ? "1 " : "0 ");
+      put(command.repeat ? "1 " : "0 ");
+      put(command.keysym, 16);
+      put(" ");
+      put(command.modifiers, 16);
+      put(" ");
+      if (command.text.empty())
+        put("-");
+      for (const char byte : command.text.view())
+        putHex(static_cast<std::uint8_t>(byte));
+      break;
+    case GuardCommand::Kind::Button:
+      put("button ");
+      put(command.button);
+      put(" ");
+      put(command.x);
+      put(" ");
+      put(command.y);
+      break;
+  }
+  put("\n");
+}
+
+GuardLine::~GuardLine() {
+  wipeBytes(bytes_);
+}
+
+void GuardLine::put(std::string_view text) {
+  for (const char byte : text)
+    bytes_[size_++] = byte;
+}
+
+void GuardLine::put(std::uint32_t number, int base) {
+  const auto [end, error] =
+      std::to_chars(bytes_.data() + size_, bytes_.data() + bytes_.size(), number, base);
+  size_ = static_cast<std::size_t>(end - bytes_.data());
+}
+
+void GuardLine::putHex(std::uint8_t byte) {
+  constexpr std::string_view kDigits = "0123456789abcdef";
+  bytes_[size_++] = kDigits[byte >> 4];
+  bytes_[size_++] = kDigits[byte & 15];
+}
+
+void GuardLine::put(std::int32_t number) {
+  const auto [end, error] =
+      std::to_chars(bytes_.data() + size_, bytes_.data() + bytes_.size(), number);
+  size_ = static_cast<std::size_t>(end - bytes_.data());
+}
+
 std::string guardLine(const GuardMessage& message) {
   const std::string window = std::to_string(message.window);
   switch (message.kind) {
@@ -131,24 +220,6 @@ std::string guardLine(const GuardMessage& message) {
       return "unlocked\n";
   }
   return {};
-}
-
-std::string guardLine(const GuardCommand& command) {
-  std::ostringstream line;
-  switch (command.kind) {
-    case GuardCommand::Kind::Start:
-      line << "start " << command.locked << ' ' << command.playNothing << ' ' << command.stage;
-      break;
-    case GuardCommand::Kind::Key:
-      line << "key " << command.pressed << std::hex << ' ' << command.keysym << ' '
-           << command.modifiers << ' ' << toHex(command.text);
-      break;
-    case GuardCommand::Kind::Button:
-      line << "button " << command.button << ' ' << command.x << ' ' << command.y;
-      break;
-  }
-  line << '\n';
-  return line.str();
 }
 
 std::optional<GuardMessage> parseGuardMessage(std::string_view line) {
@@ -174,11 +245,15 @@ std::optional<GuardCommand> parseGuardCommand(std::string_view line) {
   const std::string_view word = split->front();
   if (word == "start" && split->size() == 4)
     return startCommand(*split);
-  if (word == "key" && split->size() == 5)
+  if (word == "key" && split->size() == 6)
     return keyCommand(*split);
   if (word == "button" && split->size() == 4)
     return buttonCommand(*split);
   return std::nullopt;
+}
+
+void wipeBytes(std::span<char> bytes) {
+  ::explicit_bzero(bytes.data(), bytes.size());
 }
 
 void wipeBytes(std::string& bytes) {

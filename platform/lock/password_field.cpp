@@ -66,6 +66,12 @@ QSize PasswordField::sizeHint() const {
 
 void PasswordField::keyPressEvent(QKeyEvent* event) {
   const int key = event->key();
+  // A key held down (the one that woke the prompt, say) types once; only
+  // Backspace goes on erasing.
+  if (event->isAutoRepeat() && key != Qt::Key_Backspace) {
+    event->accept();
+    return;
+  }
   if (event->matches(QKeySequence::SelectAll)) {
     allMarked_ = length_ > 0;
     update();
@@ -89,10 +95,16 @@ void PasswordField::keyPressEvent(QKeyEvent* event) {
   event->accept();
 }
 
+// Read in place, character by character: no converted copy of the text.
 void PasswordField::type(const QString& text) {
   if (allMarked_)
     clear();
-  for (const char32_t character : text.toUcs4()) {
+  for (qsizetype at = 0; at < text.size(); ++at) {
+    char32_t character = text[at].unicode();
+    if (text[at].isHighSurrogate() && at + 1 < text.size() && text[at + 1].isLowSurrogate()) {
+      character = QChar::surrogateToUcs4(text[at], text[at + 1]);
+      ++at;
+    }
     if (length_ < kCapacity)
       typed_[length_++] = character;
   }

@@ -20,13 +20,15 @@ std::vector<Line> readInPieces(const std::string& stream, std::size_t piece,
   return read;
 }
 
-GuardCommand key(bool pressed, std::uint32_t keysym, std::uint32_t modifiers, std::string text) {
+GuardCommand key(bool pressed, std::uint32_t keysym, std::uint32_t modifiers, std::string_view text,
+                 bool repeat = false) {
   GuardCommand command;
   command.kind = GuardCommand::Kind::Key;
   command.pressed = pressed;
+  command.repeat = repeat;
   command.keysym = keysym;
   command.modifiers = modifiers;
-  command.text = std::move(text);
+  command.text = text;
   return command;
 }
 
@@ -65,11 +67,15 @@ TEST(GuardProtocol, TheGuardsCommandsKeepEveryByteOfWhatWasTyped) {
                                           key(true, 0x61, 0x4, "\x01"),
                                           key(true, 0x20ac, 0x0, "\xe2\x82\xac"),
                                           key(true, 0x20, 0x0, " \n"),
+                                          key(true, 0x61, 0x2001, "A", true),
                                           key(false, 0xff0d, 0x0, ""),
                                           button};
-  std::string stream = "start 1 0\nkey 1 61 0 zz\nbutton 1 2\nkey 2 61 0 -\n";
+  // Broken ones among them: a word missing, text not hex, more text than a
+  // key types, a flag that is no flag.
+  std::string stream = "start 1 0\nkey 1 0 61 0 zz\nbutton 1 2\nkey 2 0 61 0 -\nkey 1 61 0 -\n" +
+                       ("key 1 0 61 0 " + std::string(66, 'a') + "\n");
   for (const GuardCommand& command : sent)
-    stream += platform::guardLine(command);
+    stream += platform::GuardLine(command).view();
   for (const std::size_t piece : {std::size_t{1}, std::size_t{5}, stream.size()})
     EXPECT_EQ(readInPieces<GuardCommand>(stream, piece, platform::parseGuardCommand), sent)
         << "pieces of " << piece;
