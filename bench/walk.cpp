@@ -5,6 +5,9 @@
 //   bench_walk walk <folder> [shown]   walks it with the default patterns and
 //                                      prints "<milliseconds> <files found>";
 //                                      "shown": the found list is on screen
+//   bench_walk walk <folder> memory <file>
+//                                      the same with the scan's memory kept in
+//                                      the file, read first and written after
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,6 +23,7 @@
 #include "platform/controls/file_list.h"
 #include "platform/controls/folder_list.h"
 #include "platform/desktop_platform.h"
+#include "search/scan_memory.h"
 #include "search/walk_folders.h"
 #include "startup/program.h"
 
@@ -73,7 +77,7 @@ void makeTree(const std::string& root, int scale) {
 // The lists live in a shown window. In the scan window the folder and file
 // lists lie below its visible area and the found list is hidden; in the
 // search dialog the lists are on screen ("shown").
-int walk(const QString& root, bool shown, int argc, char** argv) {
+int walk(const QString& root, bool shown, const QString& memoryFile, int argc, char** argv) {
   platform::Platform desktop = platform::makeDesktopPlatform(argc, argv);
   Program program(desktop, {});
   QWidget window;
@@ -96,6 +100,11 @@ int walk(const QString& root, bool shown, int argc, char** argv) {
                    [&] { filList->setPath(dirList->path()); });
   WalkRules rules;
   rules.foundCapacity = 1 << 30;
+  if (!memoryFile.isEmpty()) {
+    rules.scanMemory = [&](const QString& start, const QString& patterns) {
+      return std::make_shared<ScanMemory>(ScanMemory::forWalk(memoryFile, start, patterns));
+    };
+  }
   FolderWalk folderWalk(program, {*dirList, *filList, *found, *count}, rules);
 
   QElapsedTimer timer;
@@ -115,11 +124,14 @@ int main(int argc, char** argv) {
     makeTree(argv[2], std::stoi(argv[3]));
     return 0;
   }
-  if ((argc == 3 || argc == 4) && std::string(argv[1]) == "walk") {
+  if ((argc == 3 || argc == 4 || argc == 5) && std::string(argv[1]) == "walk") {
     QApplication application(argc, argv);
     const bool shown = argc == 4 && std::string(argv[3]) == "shown";
-    return walk(QString::fromLocal8Bit(argv[2]), shown, argc, argv);
+    const QString memoryFile =
+        argc == 5 && std::string(argv[3]) == "memory" ? QString::fromLocal8Bit(argv[4]) : QString();
+    return walk(QString::fromLocal8Bit(argv[2]), shown, memoryFile, argc, argv);
   }
-  std::fprintf(stderr, "usage: bench_walk make <folder> <scale> | walk <folder> [shown]\n");
+  std::fprintf(stderr,
+               "usage: bench_walk make <folder> <scale> | walk <folder> [shown | memory <file>]\n");
   return 2;
 }

@@ -16,13 +16,39 @@ using platform::PlatformError;
 FolderWalk::FolderWalk(Program& program, WalkControls controls, WalkRules rules)
     : program_(program), controls_(controls), rules_(std::move(rules)) {}
 
+namespace {
+
+// The lister asks the walk's memory while the walk runs, and whatever it
+// asked before once the walk is over.
+class RecallScope {
+ public:
+  RecallScope(platform::DirectoryLister& lister, platform::FolderRecall* recall)
+      : lister_(lister), before_(lister.recall()) {
+    lister_.setRecall(recall);
+  }
+  ~RecallScope() { lister_.setRecall(before_); }
+  RecallScope(const RecallScope&) = delete;
+  RecallScope& operator=(const RecallScope&) = delete;
+
+ private:
+  platform::DirectoryLister& lister_;
+  platform::FolderRecall* before_;
+};
+
+}  // namespace
+
 bool FolderWalk::WalkFolders(const QString& folder, const QString& returnTo) {
   if (running_)
     return true;
   running_ = true;
   // Every folder is listed once for the whole walk, however often the walk
   // comes back to it.
-  const platform::DirectoryLister::Hold listings(platform::DirectoryLister::shared());
+  platform::DirectoryLister& lister = platform::DirectoryLister::shared();
+  const platform::DirectoryLister::Hold listings(lister);
+  std::shared_ptr<ScanMemory> memory;
+  if (rules_.scanMemory)
+    memory = rules_.scanMemory(folder, controls_.filList.pattern());
+  const RecallScope recall(lister, memory.get());
   systemFolders_ = platform::SystemFolders::forWalkFrom(folder);
   bool abandoned = true;
   try {
@@ -32,6 +58,8 @@ bool FolderWalk::WalkFolders(const QString& folder, const QString& returnTo) {
     throw;
   }
   running_ = false;
+  if (memory)
+    memory->save();
   return abandoned;
 }
 
@@ -85,7 +113,10 @@ bool FolderWalk::visitSubfolders(const QString& folder) {
   return false;
 }
 
-// The files of the folder that dirList (and through it filList) shows.
+// The files of the folder that dirList (and through it filList) shows. The
+// count label is written once for the folder's files: nothing can look at
+// it between two of them, and writing a label costs more than finding a
+// file.
 bool FolderWalk::recordFiles() {
   platform::FileList& filList = controls_.filList;
   const int count = filList.fileCount();
@@ -94,32 +125,34 @@ bool FolderWalk::recordFiles() {
   QString base = controls_.dirList.path();
   if (!base.endsWith('/'))
     base += '/';
-  for (int i = 0; i < count; ++i) {
+  QLabel& label = controls_.lblCount;
+  const int countedBefore = label.text().trimmed().toInt();
+  int counted = countedBefore;
+  bool full = false;
+  for (int i = 0; i < count && !full; ++i) {
     const QString name = filList.fileName(i);
     if (!fitsOnOneLine(name))
       continue;
-    if (record(base + name))
-      return true;
+    full = listIsFull();
+    if (!full) {
+      record(base + name);
+      ++counted;
+    }
   }
-  return false;
+  if (counted != countedBefore)
+    label.setText(' ' + QString::number(counted));
+  if (full && !rules_.listFullMessage.isEmpty())
+    program_.platform.messages->show(rules_.listFullMessage);
+  return full;
 }
 
-// Returns true when the entry found no room: the walk is then abandoned.
-bool FolderWalk::record(const QString& entry) {
-  if (listIsFull()) {
-    if (!rules_.listFullMessage.isEmpty())
-      program_.platform.messages->show(rules_.listFullMessage);
-    return true;
-  }
+void FolderWalk::record(const QString& entry) {
   controls_.lstFoundFiles.addItem(entry);
   if (rules_.appendToPlayList) {
     SharedState& state = program_.state;
     ++state.PlayCount;
     state.PlayList[state.PlayCount] = entry;
   }
-  QLabel& count = controls_.lblCount;
-  count.setText(' ' + QString::number(count.text().trimmed().toInt() + 1));
-  return false;
 }
 
 // The shared play list stops the scan when it is full, as the found list

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "platform/files/system_folders.h"
+#include "search/scan_memory.h"
 
 class QLabel;
 class QListWidget;
@@ -37,6 +38,9 @@ struct WalkRules {
   OnFailure onFailure = OnFailure::AbandonWithMessage;
   // The found list holds this many entries at most.
   int foundCapacity = 32767;
+  // What the walk remembers for the next one like it; none: it reads every
+  // folder.
+  ScanMemoryMaker scanMemory = nullptr;
 };
 
 // Collects the files matching the file list's patterns from a folder tree:
@@ -57,6 +61,8 @@ class FolderWalk {
   // by the walk) is refused: it does nothing and returns true.
   bool WalkFolders(const QString& folder, const QString& returnTo);
   bool isRunning() const { return running_; }
+  // For the walks from here on.
+  void setScanMemory(ScanMemoryMaker maker) { rules_.scanMemory = std::move(maker); }
 
   // True while a walk runs; the window's Cancel and reset set it false.
   bool SearchActive = false;
@@ -65,7 +71,7 @@ class FolderWalk {
   bool visit(const QString& folder, const QString& returnTo);
   bool visitSubfolders(const QString& folder);
   bool recordFiles();
-  bool record(const QString& entry);
+  void record(const QString& entry);
   bool listIsFull() const;
   bool fail(const QString& description);
 

@@ -152,7 +152,10 @@ void WinSeek::scanDrive() {
 
   filList->setPattern(state.FileSpec);
   dirList->setPath(state.ScanDrive + "\\");
+  // Only the drive pass is remembered: the start-up scan's long wait.
+  walk_->setScanMemory(memoryOfThisUser);
   walkFromDirList();
+  walk_->setScanMemory({});
   filList->setPath(dirList->path());
 
   filList->setPattern(kVideoCdTracks);

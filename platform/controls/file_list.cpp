@@ -4,8 +4,21 @@
 #include <algorithm>
 
 #include "platform/controls/folder_list.h"
+#include "platform/errors.h"
 
 namespace platform {
+namespace {
+
+// A folder gone since it was listed shows no files.
+std::shared_ptr<const FolderListing> readWhole(const QString& folder) {
+  try {
+    return std::make_shared<const FolderListing>(readFolder(folder));
+  } catch (const PlatformError&) {
+    return std::make_shared<const FolderListing>();
+  }
+}
+
+}  // namespace
 
 class FileList::Model final : public QAbstractListModel {
  public:
@@ -31,7 +44,7 @@ class FileList::Model final : public QAbstractListModel {
 };
 
 FileList::FileList(const DriveTable& drives, QWidget* parent)
-    : QListView(parent), drives_(drives), model_(std::make_unique<Model>(*this)) {
+    : LazyListView(parent), drives_(drives), model_(std::make_unique<Model>(*this)) {
   setUniformItemSizes(true);
   setEditTriggers(NoEditTriggers);
   setModel(model_.get());
@@ -65,6 +78,10 @@ QString FileList::fileName(int index) const {
 
 void FileList::show(std::shared_ptr<const FolderListing> listing) {
   constexpr size_t kRecentFolders = 8;
+  // A walk remembered only the files its patterns matched; others need
+  // the folder read whole (the pattern box changed during the walk).
+  if (!listing->onlyMatching.isEmpty() && listing->onlyMatching != patterns_.text())
+    listing = readWhole(path_);
   listing_ = std::move(listing);
   const auto known = std::find_if(recent_.begin(), recent_.end(), [&](const Matches& seen) {
     return seen.listing == listing_ && seen.patterns == patterns_.text();
@@ -78,6 +95,7 @@ void FileList::show(std::shared_ptr<const FolderListing> listing) {
       if (patterns_.matches(files[i]))
         matching_.push_back(static_cast<int>(i));
     }
+    sortIndexesByName(matching_, files);
     if (recent_.size() >= kRecentFolders)
       recent_.erase(recent_.begin());
     recent_.push_back({listing_, patterns_.text(), matching_});

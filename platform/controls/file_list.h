@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QListView>
 #include <QString>
 #include <memory>
 #include <vector>
 
+#include "platform/controls/lazy_list_view.h"
 #include "platform/files/directory_lister.h"
 #include "platform/files/drive_table.h"
 #include "platform/files/patterns.h"
@@ -13,7 +13,7 @@ namespace platform {
 
 // The file list: the files of one folder whose names match the pattern list,
 // names only, sorted without regard to case, each file once.
-class FileList : public QListView {
+class FileList : public LazyListView {
   Q_OBJECT
 
  public:

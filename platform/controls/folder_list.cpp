@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFocusEvent>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/errors.h"
@@ -142,7 +143,7 @@ class FolderList::Model final : public QAbstractListModel {
 };
 
 FolderList::FolderList(const DriveTable& drives, QWidget* parent)
-    : QListView(parent), drives_(drives), model_(std::make_unique<Model>(*this)) {
+    : LazyListView(parent), drives_(drives), model_(std::make_unique<Model>(*this)) {
   setUniformItemSizes(true);
   setEditTriggers(NoEditTriggers);
   setModel(model_.get());
@@ -160,7 +161,7 @@ FolderList::~FolderList() {
 }
 
 void FolderList::setPath(const QString& text) {
-  const QString folder = resolveFolderPath(drives_, text, path_);
+  const QString folder = listsSubfolder(text) ? text : resolveFolderPath(drives_, text, path_);
   auto listing = DirectoryLister::shared().list(folder);
   const bool moved = folder != path_;
   if (!moved && listing == listing_)
@@ -174,6 +175,19 @@ void FolderList::setPath(const QString& text) {
   model_->reset();
   if (moved)
     emit changed();
+}
+
+// A walk goes into the subfolders the list shows, by the paths it gave:
+// those need no look at the disc to be found.
+bool FolderList::listsSubfolder(const QString& text) const {
+  if (!listing_ || !text.startsWith(path_))
+    return false;
+  const qsizetype start = path_.endsWith('/') ? path_.size() : path_.size() + 1;
+  if (text.size() <= start || (start > path_.size() && text[path_.size()] != '/'))
+    return false;
+  const QString name = text.mid(start);
+  return !name.contains('/') &&
+         std::binary_search(listing_->folders.begin(), listing_->folders.end(), name, sortsBefore);
 }
 
 int FolderList::subfolderCount() const {
@@ -201,7 +215,7 @@ int FolderList::rowOf(int index) const {
 }
 
 void FolderList::focusOutEvent(QFocusEvent* event) {
-  QListView::focusOutEvent(event);
+  LazyListView::focusOutEvent(event);
   emit lostFocus();
 }
 

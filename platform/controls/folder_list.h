@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QListView>
 #include <QString>
 #include <memory>
 
+#include "platform/controls/lazy_list_view.h"
 #include "platform/files/directory_lister.h"
 #include "platform/files/drive_table.h"
 
@@ -26,7 +26,7 @@ QString resolveFolderPath(const DriveTable& drives, const QString& text,
 // and its subfolders. Indexes follow the folder chooser of the desktops the
 // program comes from: 0 to subfolderCount() - 1 are the subfolders, -1 is the
 // current folder, -2 the one above it, and so on up to the root.
-class FolderList : public QListView {
+class FolderList : public LazyListView {
   Q_OBJECT
 
  public:
@@ -60,6 +60,7 @@ class FolderList : public QListView {
  private:
   class Model;
   int rowOf(int index) const;
+  bool listsSubfolder(const QString& text) const;
 
   const DriveTable& drives_;
   std::unique_ptr<Model> model_;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <numeric>
 #include <vector>
 
 #include "platform/errors.h"
@@ -19,13 +20,15 @@ constexpr size_t kRecentListings = 64;
 
 enum class EntryKind { Folder, File, Neither };
 
-EntryKind kindOf(int folderFd, const dirent& entry) {
+EntryKind kindOf(int folderFd, const dirent& entry, QStringList& links) {
   switch (entry.d_type) {
     case DT_DIR:
       return EntryKind::Folder;
     case DT_REG:
       return EntryKind::File;
     case DT_LNK:
+      links << fromHostBytes(entry.d_name);
+      break;
     case DT_UNKNOWN:
       break;
     default:
@@ -40,6 +43,8 @@ EntryKind kindOf(int folderFd, const dirent& entry) {
     return EntryKind::File;
   if (!S_ISLNK(own.st_mode))
     return EntryKind::Neither;
+  if (entry.d_type == DT_UNKNOWN)
+    links << fromHostBytes(entry.d_name);
   // A link counts when it leads to a regular file; a link to a folder never
   // does, or a walk could go round in circles.
   struct stat target {};
@@ -48,17 +53,35 @@ EntryKind kindOf(int folderFd, const dirent& entry) {
   return EntryKind::Neither;
 }
 
-// Sorted without regard to case; names that differ only in case keep a
-// fixed order between them.
-void sortNames(QStringList& names) {
-  std::vector<std::pair<QString, QString>> keyed;
-  keyed.reserve(names.size());
-  for (QString& name : names)
-    keyed.emplace_back(name.toCaseFolded(), std::move(name));
-  std::sort(keyed.begin(), keyed.end());
-  for (qsizetype i = 0; i < names.size(); ++i)
-    names[i] = std::move(keyed[i].second);
-}
+// A name as it sorts: case-folded. An ASCII name (nearly every name) is
+// folded as it is compared rather than copied.
+struct SortKey {
+  QString text;
+  bool ascii = true;
+  int index = 0;
+
+  static SortKey of(const QString& name, int index) {
+    const bool ascii =
+        std::all_of(name.begin(), name.end(), [](QChar unit) { return unit.unicode() < 0x80; });
+    return {ascii ? name : name.toCaseFolded(), ascii, index};
+  }
+
+  char16_t at(qsizetype position) const {
+    const char16_t unit = text[position].unicode();
+    return ascii && unit >= 'A' && unit <= 'Z' ? static_cast<char16_t>(unit - 'A' + 'a') : unit;
+  }
+
+  int compare(const SortKey& other) const {
+    const qsizetype common = std::min(text.size(), other.text.size());
+    for (qsizetype position = 0; position < common; ++position) {
+      const char16_t mine = at(position);
+      const char16_t theirs = other.at(position);
+      if (mine != theirs)
+        return mine < theirs ? -1 : 1;
+    }
+    return text.size() == other.text.size() ? 0 : (text.size() < other.text.size() ? -1 : 1);
+  }
+};
 
 class FolderHandle {
  public:
@@ -76,6 +99,37 @@ class FolderHandle {
 };
 
 }  // namespace
+
+bool sortsBefore(const QString& one, const QString& other) {
+  if (const int order = SortKey::of(one, 0).compare(SortKey::of(other, 0)))
+    return order < 0;
+  return one < other;
+}
+
+void sortNames(QStringList& names) {
+  std::vector<int> order(static_cast<size_t>(names.size()));
+  std::iota(order.begin(), order.end(), 0);
+  sortIndexesByName(order, names);
+  QStringList sorted;
+  sorted.reserve(names.size());
+  for (const int index : order)
+    sorted << std::move(names[index]);
+  names = std::move(sorted);
+}
+
+void sortIndexesByName(std::vector<int>& indexes, const QStringList& names) {
+  std::vector<SortKey> keyed;
+  keyed.reserve(indexes.size());
+  for (const int index : indexes)
+    keyed.push_back(SortKey::of(names[index], index));
+  std::sort(keyed.begin(), keyed.end(), [&names](const SortKey& one, const SortKey& other) {
+    if (const int order = one.compare(other))
+      return order < 0;
+    return names[one.index] < names[other.index];
+  });
+  for (size_t i = 0; i < indexes.size(); ++i)
+    indexes[i] = keyed[i].index;
+}
 
 void throwForErrno(int error, const QString& path) {
   switch (error) {
@@ -103,6 +157,10 @@ FolderListing readFolder(const QString& hostFolder) {
     throwForErrno(errno, hostFolder);
   const int fd = ::dirfd(folder.get());
   FolderListing listing;
+  // Taken before the first entry is read: a change made while the folder
+  // is read shows as a later time.
+  if (const std::optional<FolderStamp> stamp = stampOfOpenFolder(fd))
+    listing.stamp = *stamp;
   for (;;) {
     errno = 0;
     const dirent* entry = ::readdir(folder.get());
@@ -113,7 +171,7 @@ FolderListing readFolder(const QString& hostFolder) {
     }
     if (entry->d_name[0] == '.')
       continue;  // hidden, and "." and ".."
-    switch (kindOf(fd, *entry)) {
+    switch (kindOf(fd, *entry, listing.links)) {
       case EntryKind::Folder:
         listing.folders << fromHostBytes(entry->d_name);
         break;
@@ -125,7 +183,6 @@ FolderListing readFolder(const QString& hostFolder) {
     }
   }
   sortNames(listing.folders);
-  sortNames(listing.files);
   return listing;
 }
 
@@ -143,10 +200,24 @@ std::shared_ptr<const FolderListing> DirectoryLister::list(const QString& hostFo
       return found->second;
     }
   }
-  auto listing = std::make_shared<const FolderListing>(readFolder(hostFolder));
+  std::shared_ptr<const FolderListing> listing = recalled(hostFolder);
+  if (!listing) {
+    listing = std::make_shared<const FolderListing>(readFolder(hostFolder));
+    if (holds_ > 0 && recall_)
+      recall_->keep(hostFolder, *listing);
+  }
   if (holds_ > 0)
     remember(hostFolder, listing);
   return listing;
+}
+
+// A folder that cannot be looked at is read all the same, for the failure
+// that reading it reports.
+std::shared_ptr<const FolderListing> DirectoryLister::recalled(const QString& hostFolder) {
+  if (holds_ == 0 || !recall_)
+    return nullptr;
+  const std::optional<FolderStamp> now = stampOfFolder(toHostBytes(hostFolder));
+  return now ? recall_->recall(hostFolder, *now) : nullptr;
 }
 
 bool DirectoryLister::holdsListingOf(const QString& hostFolder) const {
@@ -166,8 +237,10 @@ DirectoryLister::Hold::Hold(DirectoryLister& lister) : lister_(lister) {
 }
 
 DirectoryLister::Hold::~Hold() {
-  if (--lister_.holds_ == 0)
+  if (--lister_.holds_ == 0) {
     lister_.recent_.clear();
+    lister_.recall_ = nullptr;
+  }
 }
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 #include "platform/files/host_text.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace platform {
@@ -62,9 +63,22 @@ void appendUtf8(QByteArray& out, char32_t codePoint) {
   }
 }
 
+bool isAscii(std::string_view bytes) {
+  return std::all_of(bytes.begin(), bytes.end(),
+                     [](char byte) { return static_cast<unsigned char>(byte) < 0x80; });
+}
+
+bool isAscii(const QString& text) {
+  return std::all_of(text.begin(), text.end(), [](QChar unit) { return unit.unicode() < 0x80; });
+}
+
 }  // namespace
 
+// Most names are ASCII: a walk converts every name it lists, and every path
+// it opens.
 QString fromHostBytes(std::string_view bytes) {
+  if (isAscii(bytes))
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
   QString text;
   text.reserve(static_cast<qsizetype>(bytes.size()));
   for (size_t at = 0; at < bytes.size();) {
@@ -88,6 +102,8 @@ QString fromHostBytes(std::string_view bytes) {
 }
 
 QByteArray toHostBytes(const QString& text) {
+  if (isAscii(text))
+    return text.toLatin1();
   QByteArray out;
   out.reserve(text.size());
   for (qsizetype i = 0; i < text.size(); ++i) {

@@ -35,6 +35,42 @@ QString caseFolded(QStringView text) {
   return folded;
 }
 
+// "*" and then ASCII without wildcards.
+bool isAsciiEnding(const QString& foldedPattern) {
+  if (foldedPattern.size() < 2 || foldedPattern[0] != '*')
+    return false;
+  for (qsizetype at = 1; at < foldedPattern.size(); ++at) {
+    const char16_t unit = foldedPattern[at].unicode();
+    if (unit >= 0x80 || unit == '*' || unit == '?')
+      return false;
+  }
+  return true;
+}
+
+char16_t asciiFolded(char16_t unit) {
+  return unit >= 'A' && unit <= 'Z' ? static_cast<char16_t>(unit - 'A' + 'a') : unit;
+}
+
+enum class Ending { Matches, Differs, Undecided };
+
+// Whether the name ends with the folded ASCII ending. A name character
+// outside ASCII where the ending lies leaves it undecided: some fold to
+// ASCII (the Kelvin sign to "k").
+Ending compareEnding(QStringView name, QStringView ending) {
+  if (name.size() < ending.size())
+    return Ending::Differs;
+  const QStringView tail = name.last(ending.size());
+  Ending result = Ending::Matches;
+  for (qsizetype at = 0; at < ending.size(); ++at) {
+    const char16_t unit = tail[at].unicode();
+    if (unit >= 0x80)
+      return Ending::Undecided;
+    if (asciiFolded(unit) != ending[at].unicode())
+      result = Ending::Differs;
+  }
+  return result;
+}
+
 }  // namespace
 
 PatternList::PatternList(const QString& list) : text_(list) {
@@ -47,10 +83,30 @@ PatternList::PatternList(const QString& list) : text_(list) {
     if (folded.endsWith(QStringLiteral(".*")))
       folded_ << folded.chopped(2);
   }
+  for (const QString& pattern : folded_) {
+    if (isAsciiEnding(pattern))
+      asciiEndings_.push_back(pattern);
+    else
+      others_ << pattern;
+  }
 }
 
+// Every file of a walk is matched against every pattern: the usual pattern,
+// a "*" and an extension, is a look at the name's last characters.
 bool PatternList::matches(QStringView name) const {
-  for (const QString& pattern : folded_) {
+  for (const QString& pattern : asciiEndings_) {
+    switch (compareEnding(name, QStringView(pattern).sliced(1))) {
+      case Ending::Matches:
+        return true;
+      case Ending::Differs:
+        break;
+      case Ending::Undecided:
+        if (wildcardMatches(pattern, name))
+          return true;
+        break;
+    }
+  }
+  for (const QString& pattern : others_) {
     if (wildcardMatches(pattern, name))
       return true;
   }

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include <vector>
 
 namespace platform {
 
@@ -25,6 +26,10 @@ class PatternList {
  private:
   QString text_;
   QStringList folded_;  // each pattern, case-folded once
+  // Of those, the ones that are "*" and then plain ASCII ("*.avi"): a name
+  // matches one of them when it ends with what follows the "*".
+  std::vector<QString> asciiEndings_;
+  QStringList others_;
 };
 
 // One pattern against one name; the pattern must be case-folded already.

@@ -38,7 +38,7 @@ bool isRemoteOrUnmounted(const QString& type) {
 bool isAtOrBelow(const QString& path, const QString& folder) {
   if (folder == QStringLiteral("/"))
     return path.startsWith('/');
-  return path == folder || path.startsWith(folder + '/');
+  return path.startsWith(folder) && (path.size() == folder.size() || path[folder.size()] == '/');
 }
 
 }  // namespace

@@ -63,6 +63,7 @@ ProgramRun::ProgramRun() : environment_(QProcessEnvironment::systemEnvironment()
   QDir().mkpath(home_ / "runtime");
   QFile::setPermissions(home_ / "runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   environment_.insert("XDG_CONFIG_HOME", home_ / "config");
+  environment_.insert("XDG_CACHE_HOME", home_ / "cache");
   environment_.insert("XDG_RUNTIME_DIR", home_ / "runtime");
   environment_.remove("QT_QPA_PLATFORM");
 }

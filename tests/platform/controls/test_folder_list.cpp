@@ -39,7 +39,7 @@ QStringList files(const FileList& list) {
 
 }  // namespace
 
-TEST(DirectoryLister, ListsRealFoldersAndRegularFilesWithoutHiddenOnesSortedWithoutCase) {
+TEST(DirectoryLister, ListsRealFoldersSortedWithoutCaseRegularFilesAndLinksWithoutHiddenOnes) {
   TempFolder folder;
   folder.write("b.avi", "b");
   folder.write("A.avi", "a");
@@ -55,7 +55,12 @@ TEST(DirectoryLister, ListsRealFoldersAndRegularFilesWithoutHiddenOnesSortedWith
 
   const platform::FolderListing listing = platform::readFolder(folder.path());
   EXPECT_EQ(listing.folders, QStringList({"alpha", "Zeta"}));
-  EXPECT_EQ(listing.files, QStringList({"A.avi", "b.avi", "C.AVI", "link-to-file.avi"}));
+  QStringList files = listing.files;
+  platform::sortNames(files);
+  EXPECT_EQ(files, QStringList({"A.avi", "b.avi", "C.AVI", "link-to-file.avi"}));
+  QStringList links = listing.links;
+  platform::sortNames(links);
+  EXPECT_EQ(links, QStringList({"dangling.avi", "link-to-file.avi", "link-to-folder"}));
   EXPECT_EQ(failureOf([&] { platform::readFolder(folder / "missing"); }),
             ErrorNumber::PathNotFound);
   EXPECT_EQ(failureOf([&] { platform::readFolder(folder / "b.avi"); }), ErrorNumber::PathNotFound);

@@ -1,0 +1,123 @@
+#include "platform/files/scan_memory_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <cerrno>
+#include <vector>
+
+#include "platform/files/host_text.h"
+
+namespace platform {
+namespace {
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0)
+      ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+bool writeAll(int fd, const QByteArray& bytes) {
+  qsizetype written = 0;
+  while (written < bytes.size()) {
+    const ssize_t count =
+        ::write(fd, bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
+    if (count < 0 && errno == EINTR)
+      continue;
+    if (count <= 0)
+      return false;
+    written += count;
+  }
+  return true;
+}
+
+bool readAll(int fd, QByteArray& bytes) {
+  qsizetype done = 0;
+  while (done < bytes.size()) {
+    const ssize_t count = ::read(fd, bytes.data() + done, static_cast<size_t>(bytes.size() - done));
+    if (count < 0 && errno == EINTR)
+      continue;
+    if (count <= 0)
+      return false;
+    done += count;
+  }
+  return true;
+}
+
+// No flush to the disc: a file cut short by a crash is found damaged and
+// costs one full walk.
+bool writeBeside(const QByteArray& target, const QByteArray& bytes) {
+  QByteArray temporary = target + ".XXXXXX";
+  const Descriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
+  if (file.get() < 0)
+    return false;
+  if (!writeAll(file.get(), bytes) || ::rename(temporary.constData(), target.constData()) != 0) {
+    ::unlink(temporary.constData());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+QString scanMemoryPath() {
+  QString base = qEnvironmentVariable("XDG_CACHE_HOME");
+  if (!base.startsWith('/')) {
+    const QString home = qEnvironmentVariable("HOME");
+    if (!home.startsWith('/'))
+      return {};
+    base = home + "/.cache";
+  }
+  return base + "/reelvista/scan-memory";
+}
+
+std::optional<QByteArray> readOwnFile(const QString& path, qint64 maxBytes) {
+  const Descriptor file(::open(toHostBytes(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  struct stat info {};
+  if (file.get() < 0 || ::fstat(file.get(), &info) != 0)
+    return std::nullopt;
+  if (!S_ISREG(info.st_mode) || info.st_uid != ::geteuid() || info.st_size > maxBytes)
+    return std::nullopt;
+  QByteArray bytes(static_cast<qsizetype>(info.st_size), Qt::Uninitialized);
+  if (!readAll(file.get(), bytes))
+    return std::nullopt;
+  return bytes;
+}
+
+bool replaceOwnFile(const QString& path, const QByteArray& bytes) {
+  const QString folder = QFileInfo(path).absolutePath();
+  const QByteArray hostFolder = toHostBytes(folder);
+  if (::mkdir(hostFolder.constData(), 0700) != 0 && errno != EEXIST) {
+    // The cache folder's parent may be missing too (a first start).
+    if (!QDir().mkpath(folder))
+      return false;
+    ::chmod(hostFolder.constData(), 0700);
+  }
+  return writeBeside(toHostBytes(path), bytes);
+}
+
+QList<quint32> readerIdentity() {
+  QList<quint32> identity{::geteuid(), ::getegid()};
+  const int count = ::getgroups(0, nullptr);
+  std::vector<gid_t> groups(static_cast<size_t>(std::max(count, 0)));
+  if (count > 0 && ::getgroups(count, groups.data()) == count) {
+    std::sort(groups.begin(), groups.end());
+    identity.append(QList<quint32>(groups.begin(), groups.end()));
+  }
+  return identity;
+}
+
+}  // namespace platform
