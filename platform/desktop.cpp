@@ -6,6 +6,7 @@
 #include <QCursor>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 #include "platform/qt_x11.h"
 
@@ -26,9 +27,40 @@ int QtDesktop::showCursor(bool show) {
   return cursorCount_;
 }
 
-QSize QtDesktop::screenSize() const {
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  return screen ? screen->geometry().size() : QSize(640, 480);
+QRect Desktop::primaryMonitor() const {
+  const std::vector<Monitor> all = monitors();
+  return all.empty() ? QRect(0, 0, 640, 480) : all.front().place;
+}
+
+std::vector<Monitor> QtDesktop::monitors() const {
+  const QScreen* primary = QGuiApplication::primaryScreen();
+  std::vector<Monitor> found;
+  if (primary)
+    found.push_back({primary->geometry(), true});
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    const Monitor monitor{screen->geometry(), false};
+    const bool mirrors = std::any_of(found.begin(), found.end(), [&](const Monitor& other) {
+      return other.place == monitor.place;
+    });
+    if (!mirrors && !monitor.place.isEmpty())
+      found.push_back(monitor);
+  }
+  return found;
+}
+
+void QtDesktop::watchMonitors(QObject& context, std::function<void()> changed) {
+  const auto follow = [&context, changed](QScreen* screen) {
+    QObject::connect(screen, &QScreen::geometryChanged, &context, changed);
+  };
+  for (QScreen* screen : QGuiApplication::screens())
+    follow(screen);
+  QObject::connect(qGuiApp, &QGuiApplication::screenAdded, &context,
+                   [follow, changed](QScreen* screen) {
+                     follow(screen);
+                     changed();
+                   });
+  QObject::connect(qGuiApp, &QGuiApplication::screenRemoved, &context, changed);
+  QObject::connect(qGuiApp, &QGuiApplication::primaryScreenChanged, &context, changed);
 }
 
 void QtDesktop::makeTopmost(QWidget& window) {

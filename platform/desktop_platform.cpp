@@ -23,14 +23,16 @@ Platform makeDesktopPlatform(int argc, char** argv) {
   });
   platform.passwordPrompt =
       std::make_unique<DialogPasswordPrompt>(*platform.guard, pamPasswordCheck());
-  platform.makePlayer = [](QWidget* parent) -> Player* { return new MpvProcessPlayer(parent); };
+  platform.makePlayer = [](QWidget* parent, bool sound) -> Player* {
+    return new MpvProcessPlayer(parent, MpvProcessPlayer::Picture::Automatic, sound);
+  };
   return platform;
 }
 
 Platform makeHackPlatform(int argc, char** argv, std::uint32_t window, bool sound) {
   Platform platform = makeDesktopPlatform(argc, argv);
-  platform.makePlayer = [window, sound](QWidget* parent) -> Player* {
-    return new MpvProcessPlayer(parent, MpvProcessPlayer::HostWindow{window, sound});
+  platform.makePlayer = [window, sound](QWidget* parent, bool wanted) -> Player* {
+    return new MpvProcessPlayer(parent, MpvProcessPlayer::HostWindow{window, sound && wanted});
   };
   return platform;
 }

@@ -35,8 +35,9 @@ struct Platform {
   // In saver mode, the line to the guard process that holds a locked
   // screen whatever happens to the saver, and hands it the keys.
   std::unique_ptr<GuardLink> guard;
-  // Makes the media player control inside the given window.
-  std::function<Player*(QWidget* parent)> makePlayer;
+  // Makes the media player control inside the given window, with a sound
+  // output or without one.
+  std::function<Player*(QWidget* parent, bool sound)> makePlayer;
 };
 
 }  // namespace platform

@@ -12,6 +12,7 @@
 #include "platform/controls/placing.h"
 #include "platform/lock/idle_daemon.h"
 #include "platform/media/player.h"
+#include "playback/monitors.h"
 #include "playback/play_order.h"
 #include "startup/exit_saver.h"
 #include "startup/program.h"
@@ -50,11 +51,37 @@ QCursor transparentPointer() {
 }  // namespace
 
 Canvas::Canvas(Program& program, Place place)
-    : program_(program), exitRoutine_(ExitSaver), place_(place) {
+    : program_(program),
+      exitRoutine_(ExitSaver),
+      place_(place),
+      MovieReady(&program.state.MovieReady) {
   Form_Load();
   // The host owns the keyboard, the mouse and the end of the run.
   if (place_ == Place::HostWindow)
     exitRoutine_ = [](Program&, platform::Player&, QWidget&) {};
+  else
+    monitors_ = new Monitors(program_, *this);
+}
+
+// Input here goes to the first window's exit routine, and the order is the
+// first window's pass.
+Canvas::Canvas(Program& program, const Beside& beside)
+    : program_(program),
+      place_(Place::OwnWindow),
+      first_(&beside.first),
+      monitors_(beside.first.monitors_),
+      monitor_(beside.monitor),
+      sound_(beside.sound),
+      MovieReady(&besideMovieReady_),
+      pass_(beside.first.pass_),
+      passKey_(beside.key) {
+  exitRoutine_ = [this](Program& run, platform::Player& player, QWidget& owner) {
+    first_->exitRoutine()(run, player, owner);
+  };
+  // Shown, it stays out of the focus's way: the first window losing the
+  // focus would be a sign of the user.
+  setAttribute(Qt::WA_ShowWithoutActivating);
+  Form_Load();
 }
 
 Canvas::~Canvas() {
@@ -62,6 +89,8 @@ Canvas::~Canvas() {
   // is no sign of the user.
   if (Reelvista1)
     Reelvista1->disconnect(this);
+  if (pass_ != &ownPass_)
+    pass_->leave(passKey_);
 }
 
 void Canvas::Form_Load() {
@@ -73,7 +102,7 @@ void Canvas::Form_Load() {
   platform::paintBackground(*this, Qt::black);
   setCursor(transparentPointer());
 
-  Reelvista1 = program_.platform.makePlayer(this);
+  Reelvista1 = program_.platform.makePlayer(this, sound_);
   connectPlayer();
   placePlayer();
   Reelvista1->setFocus();
@@ -112,6 +141,8 @@ void Canvas::closeEvent(QCloseEvent* event) {
 
 void Canvas::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
+  if (first_ != this)
+    return;  // it plays when the first window does
   // Without a window manager nobody activates a new window but us.
   activateWindow();
   if (!covered_)
@@ -119,10 +150,15 @@ void Canvas::showEvent(QShowEvent* event) {
 }
 
 void Canvas::setVisible(bool visible) {
-  if (place_ == Place::OwnWindow)
+  if (place_ == Place::OwnWindow) {
+    if (visible)
+      placeOnMonitor();
     QWidget::setVisible(visible);
-  else if (visible && !playingInHost_)
+    if (visible && monitors_ && first_ == this)
+      monitors_->show();
+  } else if (visible && !playingInHost_) {
     playInHostWindow();
+  }
 }
 
 // What activation does for our own window, less all that concerns a window
@@ -130,7 +166,7 @@ void Canvas::setVisible(bool visible) {
 void Canvas::playInHostWindow() {
   playingInHost_ = true;
   Shuffle();
-  program_.state.MovieReady = false;
+  *MovieReady = false;
   ChangeMovie();
 }
 
@@ -139,12 +175,12 @@ void Canvas::mousePressEvent(QMouseEvent* event) {
   Form_MouseDown();
 }
 
+// Its monitor, wherever that sits: the primary need not be at (0, 0).
 void Canvas::Form_Activate() {
   platform::Desktop& desktop = *program_.platform.desktop;
   Shuffle();
-  program_.state.MovieReady = false;
-  const QSize screen = desktop.screenSize();
-  setGeometry(0, 0, screen.width(), screen.height());
+  *MovieReady = false;
+  placeOnMonitor();
   placePlayer();
   desktop.makeTopmost(*this);
   desktop.bringToTop(*this);
@@ -156,6 +192,45 @@ void Canvas::Form_Activate() {
   screenCovered();
 }
 
+void Canvas::playBeside() {
+  platform::Desktop& desktop = *program_.platform.desktop;
+  placeOnMonitor();
+  placePlayer();
+  desktop.makeTopmost(*this);
+  raise();
+  ChangeMovie();
+  screenCovered();
+}
+
+QRect Canvas::monitor() const {
+  return monitor_.isEmpty() ? program_.platform.desktop->primaryMonitor() : monitor_;
+}
+
+void Canvas::moveToMonitor(const QRect& monitor) {
+  monitor_ = monitor;
+  if (isVisible()) {
+    placeOnMonitor();
+    placePlayer();
+  }
+}
+
+void Canvas::placeOnMonitor() {
+  setGeometry(monitor());
+}
+
+// A player that gains the sound moves on to the next file at once, which
+// it plays heard; one that loses it goes quiet at once.
+void Canvas::setSound(bool heard) {
+  if (heard == sound_)
+    return;
+  sound_ = heard;
+  Reelvista1->setSoundOutput(heard);
+  if (heard && covered_ && !program_.state.Exiting) {
+    placePlayer();
+    ChangeMovie();
+  }
+}
+
 void Canvas::placePlayer() {
   Reelvista1->setGeometry(0, 0, width(), height());
 }
@@ -165,11 +240,11 @@ void Canvas::Shuffle() {
 }
 
 void Canvas::ChangeMovie() {
-  LoadReelvista(advancePlayPos(program_.state));
+  LoadReelvista(pass_->next(program_.state, passKey_));
 }
 
 void Canvas::LoadReelvista(std::int16_t slot) {
-  program_.state.MovieReady = false;
+  *MovieReady = false;
   Reelvista1->put(Dispid::FileName, QString());
   for (const auto& [dispid, value] : kPlayerOptions)
     Reelvista1->put(dispid, value);
@@ -179,7 +254,7 @@ void Canvas::LoadReelvista(std::int16_t slot) {
 void Canvas::Reelvista1_ReadyStateChange(int readyState) {
   if (readyState != platform::kReadyStateComplete)
     return;
-  program_.state.MovieReady = true;
+  *MovieReady = true;
   Reelvista1->invoke(Dispid::Play);
   const int pictureWidth = Reelvista1->get(Dispid::ImageSourceWidth).toInt();
   const int pictureHeight = Reelvista1->get(Dispid::ImageSourceHeight).toInt();
@@ -195,17 +270,24 @@ void Canvas::Reelvista1_PlayStateChange(int oldState, int newState) {
     return;
   // A stop while the next file is still loading is not the end of the file
   // last opened.
-  if (newState == play_state::kStopped && program_.state.MovieReady) {
+  if (newState == play_state::kStopped && *MovieReady) {
     placePlayer();
     ChangeMovie();
   }
   if (newState == play_state::kPaused && !program_.state.Exiting)
-    exitRoutine_(program_, *Reelvista1, *this);
+    callExitRoutine();
 }
 
 void Canvas::exitOnInput() {
   if (!program_.state.Exiting)
-    exitRoutine_(program_, *Reelvista1, *this);
+    callExitRoutine();
+}
+
+// The password prompt shows over the window of the monitor the pointer is
+// on, where the person who woke it looks.
+void Canvas::callExitRoutine() {
+  Canvas& owner = monitors_ ? monitors_->underPointer() : *this;
+  exitRoutine_(program_, owner.player(), owner);
 }
 
 void Canvas::Form_MouseDown() {
@@ -235,6 +317,7 @@ void Canvas::screenCovered() {
   program_.platform.guard->covered(static_cast<std::uint32_t>(winId()));
   program_.platform.guard->takeInput(*this);
   platform::releaseSleepLock();
+  emit startedPlaying();
 }
 
 void Canvas::giveUpUncovered() {

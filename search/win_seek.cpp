@@ -142,9 +142,11 @@ void WinSeek::Form_Activate() {
 
 void WinSeek::scanDrive() {
   SharedState& state = program_.state;
-  const QSize screen = program_.platform.desktop->screenSize();
+  // In the middle of the primary monitor, wherever that sits.
+  const QRect screen = program_.platform.desktop->primaryMonitor();
   const QSize outer = frameGeometry().size();
-  move((screen.width() - outer.width()) / 2, (screen.height() - outer.height()) / 2);
+  move(screen.topLeft() +
+       QPoint((screen.width() - outer.width()) / 2, (screen.height() - outer.height()) / 2));
   Label1->setText(QStringLiteral("Reelvista screensaver is scanning for") + "\r\n" +
                   "Media files on " + state.ScanDrive.toUpper() + "\r\n\r\n" +
                   "Please Stand By...");

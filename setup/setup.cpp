@@ -108,9 +108,10 @@ void Setup::Form_Load() {
   step([&] { showScanning(!state.NoDriveScan); });
   step([&] { CommonDialog1.filter = kFilterDescription + state.FileSpec; });
   step([&] {
-    const QSize screen = program_.platform.desktop->screenSize();
+    // On the primary monitor, wherever that sits on the desktop.
+    const QRect screen = program_.platform.desktop->primaryMonitor();
     const float top = (screen.height() - frameGeometry().height()) / 2.0f;
-    move(qRound(screen.width() / 9.0f), qRound(top));
+    move(screen.topLeft() + QPoint(qRound(screen.width() / 9.0f), qRound(top)));
   });
   // A drive that is missing or not ready cannot be chosen: the chooser keeps
   // its own choice and ScanDrive the stored drive.

@@ -63,7 +63,9 @@ void ScreenLock::cover() {
 
 void ScreenLock::coverUnder(xcb_window_t playback) {
   mode_ = Mode::Under;
-  playback_ = topLevel(playback);
+  const xcb_window_t top = topLevel(playback);
+  if (std::find(playbacks_.begin(), playbacks_.end(), top) == playbacks_.end())
+    playbacks_.push_back(top);
   makeStage();
   repair();
 }
@@ -234,7 +236,7 @@ bool ScreenLock::stackedAsItShouldBe() const {
 
 void ScreenLock::restack() {
   if (mode_ == Mode::Under) {
-    const std::uint32_t values[] = {playback_, XCB_STACK_MODE_BELOW};
+    const std::uint32_t values[] = {lowestPlayback(), XCB_STACK_MODE_BELOW};
     // A playback window that is gone (or not a sibling) makes this fail
     // harmlessly; the stage then stays where it was.
     xcb_configure_window(connection_, stage_,
@@ -246,6 +248,22 @@ void ScreenLock::restack() {
   xcb_configure_window(connection_, stage_, XCB_CONFIG_WINDOW_STACK_MODE, top);
   for (const xcb_window_t window : kept_)
     xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_STACK_MODE, top);
+}
+
+// The root's children come bottom first; a playback window that is gone is
+// among them no more.
+xcb_window_t ScreenLock::lowestPlayback() const {
+  const auto tree =
+      own(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root()), nullptr));
+  if (!tree)
+    return playbacks_.empty() ? XCB_NONE : playbacks_.front();
+  const xcb_window_t* children = xcb_query_tree_children(tree.get());
+  const int count = xcb_query_tree_children_length(tree.get());
+  for (int i = 0; i < count; ++i) {
+    if (std::find(playbacks_.begin(), playbacks_.end(), children[i]) != playbacks_.end())
+      return children[i];
+  }
+  return XCB_NONE;
 }
 
 bool ScreenLock::mapped(xcb_window_t window) const {

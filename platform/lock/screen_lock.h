@@ -18,8 +18,9 @@ namespace platform {
 // them by raising its own. Elsewhere they are children of the root window,
 // raised again whenever another window comes over them.
 //
-// Unlocked, the stage only goes under the playback window, so that the
-// monitors it does not cover are black too; nothing is held.
+// Unlocked, the stage only goes under the playback windows (one a
+// monitor), so that whatever they do not cover is black too; nothing is
+// held.
 //
 // The stage is the root window's size and follows it: every CRTC scans out
 // of the root window, so it covers every monitor whatever list of monitors
@@ -33,7 +34,8 @@ class ScreenLock {
 
   // The stage over everything, for a locked run.
   void cover();
-  // The stage just under this window of the saver's, for a run not locked.
+  // The stage just under the lowest of the saver's playback windows named
+  // so far, this one included, for a run not locked.
   void coverUnder(xcb_window_t playback);
   // Takes the keyboard and the pointer, or takes them again; true when both
   // are held now.
@@ -69,6 +71,7 @@ class ScreenLock {
   void restack();
   bool stackedAsItShouldBe() const;
   bool mapped(xcb_window_t window) const;
+  xcb_window_t lowestPlayback() const;
   xcb_window_t parentOf(xcb_window_t window) const;
   xcb_window_t topLevel(xcb_window_t window) const;
   xcb_cursor_t invisibleCursor();
@@ -79,7 +82,7 @@ class ScreenLock {
   std::uint8_t randrEvents_ = 0;  // the first RandR event code, 0 without RandR
   xcb_window_t container_;
   xcb_window_t stage_ = XCB_NONE;
-  xcb_window_t playback_ = XCB_NONE;  // unlocked: the window the stage goes under
+  std::vector<xcb_window_t> playbacks_;  // unlocked: the windows the stage goes under
   std::vector<xcb_window_t> kept_;
   xcb_cursor_t cursor_ = XCB_NONE;
   bool overlay_ = false;

@@ -113,8 +113,8 @@ std::function<std::vector<Mount>()> mountTable() {
 
 }  // namespace
 
-MpvProcessPlayer::MpvProcessPlayer(QWidget* parent, Picture picture)
-    : Player(parent), picture_(picture), mounts_(mountTable()) {
+MpvProcessPlayer::MpvProcessPlayer(QWidget* parent, Picture picture, bool sound)
+    : Player(parent), picture_(picture), sound_(sound), mounts_(mountTable()) {
   if (picture_ == Picture::Automatic && QGuiApplication::platformName() == "offscreen")
     picture_ = Picture::None;
   // mpv draws into a window of its own inside ours, which selects no input:
@@ -125,7 +125,11 @@ MpvProcessPlayer::MpvProcessPlayer(QWidget* parent, Picture picture)
 }
 
 MpvProcessPlayer::MpvProcessPlayer(QWidget* parent, HostWindow host)
-    : Player(parent), picture_(Picture::Automatic), host_(host), mounts_(mountTable()) {
+    : Player(parent),
+      picture_(Picture::Automatic),
+      host_(host),
+      sound_(host.sound),
+      mounts_(mountTable()) {
   start();
 }
 
@@ -173,7 +177,7 @@ QStringList MpvProcessPlayer::arguments() {
         << QStringLiteral("--wid=%1").arg(host_.window ? host_.window : winId());
   // The sound is decoded and dropped, so that a sound file still lasts as
   // long as it plays.
-  if (!host_.sound)
+  if (!sound_)
     all << QStringLiteral("--ao=null");
   // For whoever looks into a player's trouble: mpv's own log.
   if (qEnvironmentVariableIsSet("REELVISTA_PLAYER_LOG"))
@@ -181,10 +185,13 @@ QStringList MpvProcessPlayer::arguments() {
   return all;
 }
 
-// Starts a fresh mpv when none runs, and gives it every option set so far.
+// Starts a fresh mpv when none runs, or when the one running was started
+// with a sound output it should not have (or without one it should), and
+// gives it every option set so far.
 bool MpvProcessPlayer::ensureRunning() {
-  if (process_->isRunning())
+  if (process_->isRunning() && runningSound_ == sound_)
     return true;
+  runningSound_ = sound_;
   pending_.clear();
   pauseChangesInFlight_ = 0;
   currentEntry_ = loadedEntry_ = reconfiguredEntry_ = -2;
@@ -351,6 +358,15 @@ QVariant MpvProcessPlayer::get(int dispid) {
   }
   throw PlatformError(ErrorNumber::Other,
                       QStringLiteral("The media player has no property %1.").arg(dispid));
+}
+
+// A player that is to be silent goes quiet at once; the next file gets an
+// mpv without a sound output. One that is to be heard needs a new mpv, which
+// the next file gets.
+void MpvProcessPlayer::setSoundOutput(bool on) {
+  sound_ = on;
+  if (!on && process_->isRunning())
+    setProperty("mute", true);
 }
 
 void MpvProcessPlayer::invoke(int dispid) {

@@ -54,7 +54,8 @@ class MpvProcessPlayer final : public Player {
   // How long mpv may take to answer before it counts as hung.
   static constexpr int kAnswerMs = 5000;
 
-  explicit MpvProcessPlayer(QWidget* parent, Picture picture = Picture::Automatic);
+  explicit MpvProcessPlayer(QWidget* parent, Picture picture = Picture::Automatic,
+                            bool sound = true);
   MpvProcessPlayer(QWidget* parent, HostWindow host);
   ~MpvProcessPlayer() override;
 
@@ -64,6 +65,7 @@ class MpvProcessPlayer final : public Player {
   void put(int dispid, const QVariant& value) override;
   QVariant get(int dispid) override;
   void invoke(int dispid) override;
+  void setSoundOutput(bool on) override;
 
   int playState() const { return playState_; }
   // The running mpv's process id, 0 when none runs.
@@ -112,6 +114,8 @@ class MpvProcessPlayer final : public Player {
 
   Picture picture_;
   HostWindow host_;
+  bool sound_ = true;         // wanted: a sound output
+  bool runningSound_ = true;  // what the running mpv was started with
   QString program_;
   MpvProcess* process_ = nullptr;
   QTimer* watchdog_ = nullptr;

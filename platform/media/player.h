@@ -57,6 +57,11 @@ class Player : public QWidget {
   virtual QVariant get(int dispid) = 0;
   virtual void invoke(int dispid) = 0;
 
+  // Whether the player opens a sound output at all (it does until told
+  // otherwise): of the players on several monitors only one is heard. Takes
+  // effect with the next file.
+  virtual void setSoundOutput(bool on) = 0;
+
   void put(Dispid dispid, const QVariant& value) { put(static_cast<int>(dispid), value); }
   QVariant get(Dispid dispid) { return get(static_cast<int>(dispid)); }
   void invoke(Dispid dispid) { invoke(static_cast<int>(dispid)); }

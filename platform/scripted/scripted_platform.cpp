@@ -20,6 +20,24 @@ void ScriptedDesktop::letEventsRun() {
     QCoreApplication::processEvents();
 }
 
+std::vector<Monitor> ScriptedDesktop::monitors() const {
+  if (monitorList.empty())
+    return {{QRect(QPoint(0, 0), screen), true}};
+  return monitorList;
+}
+
+void ScriptedDesktop::watchMonitors(QObject& context, std::function<void()> changed) {
+  watchers_.emplace_back(&context, std::move(changed));
+}
+
+void ScriptedDesktop::changeMonitors(std::vector<Monitor> monitors) {
+  monitorList = std::move(monitors);
+  for (const auto& [context, changed] : watchers_) {
+    if (context)
+      changed();
+  }
+}
+
 void ScriptedDesktop::makeTopmost(QWidget& window) {
   placements << "topmost " + window.windowTitle();
 }
@@ -58,8 +76,9 @@ ScriptedPlatform::ScriptedPlatform()
       userRegistry(install<ScriptedUserRegistry>(platform.userRegistry)),
       passwordPrompt(install<ScriptedPasswordPrompt>(platform.passwordPrompt)),
       guard(install<ScriptedGuardLink>(platform.guard)) {
-  platform.makePlayer = [this](QWidget* parent) -> Player* {
+  platform.makePlayer = [this](QWidget* parent, bool sound) -> Player* {
     player = new ScriptedPlayer(parent);
+    player->heard = sound;
     return player;
   };
 }

@@ -57,10 +57,20 @@ class ScriptedDesktop final : public Desktop {
 
   void letEventsRun() override;
   int showCursor(bool show) override { return cursorCount += show ? 1 : -1; }
-  QSize screenSize() const override { return screen; }
+  // Without a list of its own: one primary monitor of the screen's size.
+  std::vector<Monitor> monitorList;
+
+  std::vector<Monitor> monitors() const override;
+  void watchMonitors(QObject& context, std::function<void()> changed) override;
+  // Replaces the monitors, as plugging or unplugging one does, and tells
+  // whoever watches.
+  void changeMonitors(std::vector<Monitor> monitors);
   void makeTopmost(QWidget& window) override;
   void bringToTop(QWidget& window) override;
   void saverStopped() override { ++saverStoppedCalls; }
+
+ private:
+  std::vector<std::pair<QPointer<QObject>, std::function<void()>>> watchers_;
 };
 
 class ScriptedMessageBoxes final : public MessageBoxes {

@@ -27,6 +27,10 @@ void ScriptedPlayer::invoke(int dispid) {
   record(QStringLiteral("invoke %1").arg(dispid));
 }
 
+void ScriptedPlayer::setSoundOutput(bool on) {
+  heard = on;
+}
+
 void ScriptedPlayer::focusOutEvent(QFocusEvent* event) {
   Player::focusOutEvent(event);
   emit LostFocus();

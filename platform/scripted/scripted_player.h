@@ -20,6 +20,7 @@ class ScriptedPlayer final : public Player {
   using Player::Player;
 
   QStringList calls;
+  bool heard = true;                           // it has a sound output
   QMap<int, QVariant> values;                  // what get answers, by dispid; 0 when unset
   std::function<void(const QString&)> onCall;  // runs inside every call, after recording it
 
@@ -29,6 +30,7 @@ class ScriptedPlayer final : public Player {
   void put(int dispid, const QVariant& value) override;
   QVariant get(int dispid) override;
   void invoke(int dispid) override;
+  void setSoundOutput(bool on) override;
 
   void raiseReadyState(int state) { emit ReadyStateChange(state); }
   void raisePlayState(int oldState, int newState) { emit PlayStateChange(oldState, newState); }

@@ -149,6 +149,10 @@ QString ProgramRun::waitForWindow(const QString& title, int milliseconds) {
   return {};
 }
 
+QStringList ProgramRun::shownWindows(const QString& title) const {
+  return searchWindows(process_->processId(), title, locked_).split('\n', Qt::SkipEmptyParts);
+}
+
 bool ProgramRun::waitForNoWindow(const QString& title, int milliseconds) {
   const QDeadlineTimer deadline(milliseconds);
   // A search that meets a window being destroyed fails and finds nothing, so

@@ -43,6 +43,8 @@ class ProgramRun {
   qint64 saverProcessId() const;
   // The id of a shown window with this exact title, or empty after the time.
   QString waitForWindow(const QString& title, int milliseconds);
+  // The ids of the shown windows with this exact title, as they are now.
+  QStringList shownWindows(const QString& title) const;
   // True once no shown window of the program has this exact title, false
   // when one is still shown after the time.
   bool waitForNoWindow(const QString& title, int milliseconds);

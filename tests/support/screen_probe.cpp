@@ -271,6 +271,41 @@ void DummyXorg::useTwoOutputs() {
           "640x480", "--pos", "640x0"});
 }
 
+namespace {
+
+QString outputName(int output) {
+  return QStringLiteral("DUMMY%1").arg(output);
+}
+
+QStringList placeOutput(int output, QPoint place) {
+  return {"--output", outputName(output),
+          "--mode",   "640x480",
+          "--pos",    QStringLiteral("%1x%2").arg(place.x()).arg(place.y())};
+}
+
+}  // namespace
+
+void DummyXorg::useOutputs(const QList<QPoint>& places, int primary) {
+  xrandr({"--delmonitor", "L"});
+  xrandr({"--delmonitor", "R"});
+  QStringList arguments{"--fb", "1920x480"};
+  for (int output = 0; output < places.size(); ++output) {
+    xrandr({"--addmode", outputName(output), "640x480"});
+    arguments << placeOutput(output, places[output]);
+    if (output == primary)
+      arguments << "--primary";
+  }
+  xrandr(arguments);
+}
+
+void DummyXorg::unplug(int output) {
+  xrandr({"--output", outputName(output), "--off"});
+}
+
+void DummyXorg::makePrimary(int output) {
+  xrandr({"--output", outputName(output), "--primary"});
+}
+
 void DummyXorg::xrandr(const QStringList& arguments) {
   QProcess tool;
   tool.setProcessChannelMode(QProcess::MergedChannels);

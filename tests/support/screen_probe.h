@@ -155,6 +155,13 @@ class DummyXorg {
   // DUMMY1, 640 by 480 side by side, each on a CRTC of its own (hosts that
   // run one hack per monitor go by the CRTCs), in place of L and R.
   static void useTwoOutputs();
+  // Monitors as plugged-in screens make them, each 640 by 480 at its place
+  // (inside 1920 by 480): output DUMMY<i> for the i-th, one of them the
+  // primary. Replaces L and R.
+  static void useOutputs(const QList<QPoint>& places, int primary);
+  // Unplugs the i-th output, or makes it the primary.
+  static void unplug(int output);
+  static void makePrimary(int output);
 
  private:
   // Ends the server and gives DISPLAY back.
