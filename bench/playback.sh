@@ -42,12 +42,14 @@ printf '\r\n*.MP4\r\n%s\r\n' "$work/hd.mp4" >"$work/hd/ReelvistaSaver.INI"
   printf '%s\r\n' "${gap_clips[@]}"
 } >"$work/gap/ReelvistaSaver.INI"
 
-# Watches a 16x16 patch in the middle of the screen at 100 frames a second
-# for the seconds given; prints "<wall-clock seconds> <colour>" for every
-# frame (r red, b blue, k black, ? other).
+# Watches a 16x16 patch at 100 frames a second for the seconds given, in
+# the middle of the screen or at the corner given ("x,y"); prints
+# "<wall-clock seconds> <colour>" for every frame (r red, b blue, k black,
+# ? other).
 watch_screen() {
   ffmpeg -nostdin -loglevel info -f x11grab -framerate 100 -video_size 16x16 \
-    -i "$DISPLAY+632,352" -copyts -frames:v "$(($1 * 100))" -vf format=yuv444p,showinfo -f null - 2>&1 |
+    -i "$DISPLAY+${2:-632,352}" -copyts -frames:v "$(($1 * 100))" -vf format=yuv444p,showinfo \
+    -f null - 2>&1 |
     sed -n 's/.* pts: *\([0-9]*\) .*mean:\[\([0-9]*\) \([0-9]*\) \([0-9]*\)\].*/\1 \2 \3 \4/p' |
     awk '{ c = "?"; if ($2 < 30) c = "k"; else if ($4 > 200) c = "r"; else if ($3 > 200) c = "b";
            printf "%.6f %s\n", $1 / 1000000, c }'
@@ -153,3 +155,108 @@ echo "runs (CPU s, MB | first ms, gap median ms, gap worst ms, changes):"
 for name in reelvista mpv; do
   echo "  $name: $(tr '\n' ';' <"$work/$name.hd") | $(tr '\n' ';' <"$work/$name.gaps")"
 done
+
+# On several monitors, with Xorg's dummy driver (it keeps RandR monitors,
+# which Xvfb does not, and runs only as root): the saver on one 640x480
+# monitor, then on two side by side, on the same server. Each monitor plays
+# a copy of the H.264 clip of its own, so two should cost at most twice one
+# monitor's CPU plus 10 %, and the first frame on the slower monitor should
+# come within 1.5 times one monitor's first frame.
+
+# One run through the red-and-blue clips on the monitors: prints the first
+# frame in ms on the slowest of them.
+measure_first() {
+  local count=$1 i watchers=()
+  for ((i = 0; i < count; i++)); do
+    watch_screen 10 "$((312 + 640 * i)),232" >"$work/first$i.log" &
+    watchers+=($!)
+  done
+  sleep 1.5
+  launch "$work/gap" "$work/gap/saver" /S
+  wait "${watchers[@]}" || true
+  finish
+  local slowest=0 first
+  for ((i = 0; i < count; i++)); do
+    first=$(awk -v start="$started" '$1 >= start && ($2 == "r" || $2 == "b") {
+      printf "%d", ($1 - start) * 1000; exit }' "$work/first$i.log")
+    [[ -n $first ]] || { echo "-"; return; }
+    ((first > slowest)) && slowest=$first
+  done
+  echo "$slowest"
+}
+
+use_monitors() {
+  local second=(--off)
+  (($1 == 2)) && second=(--mode 640x480 --pos 640x0)
+  xrandr --fb 1280x480 --output DUMMY0 --mode 640x480 --pos 0x0 --primary \
+    --output DUMMY1 "${second[@]}"
+}
+
+monitors_run() {
+  if [[ $(id -u) -ne 0 || ! -e /usr/lib/xorg/modules/drivers/dummy_drv.so ]] ||
+    ! command -v Xorg >/dev/null; then
+    echo "monitors: skipped (needs root, and Xorg with the dummy driver: ./x setup)"
+    return
+  fi
+  cat >"$work/xorg.conf" <<'CONF'
+Section "Device"
+ Identifier "dummy"
+ Driver "dummy"
+ VideoRam 32768
+EndSection
+Section "Monitor"
+ Identifier "monitor"
+ HorizSync 5.0-100.0
+ VertRefresh 5.0-200.0
+ Modeline "1280x480" 40.0 1280 1300 1400 1500 480 490 495 500
+EndSection
+Section "Screen"
+ Identifier "screen"
+ Device "dummy"
+ Monitor "monitor"
+ DefaultDepth 24
+ SubSection "Display"
+  Depth 24
+  Modes "1280x480"
+ EndSubSection
+EndSection
+CONF
+  local number=70
+  while [[ -e /tmp/.X11-unix/X$number || -e /tmp/.X$number-lock ]]; do number=$((number + 1)); done
+  Xorg ":$number" -config "$work/xorg.conf" -noreset -nolisten tcp -logfile "$work/xorg.log" \
+    >/dev/null 2>&1 &
+  local server=$! outer_display=$DISPLAY
+  export DISPLAY=":$number"
+  for _ in $(seq 100); do xrandr -q >/dev/null 2>&1 && break; sleep 0.2; done
+  xrandr --addmode DUMMY1 640x480
+  local count
+  for count in 1 2; do
+    use_monitors "$count"
+    for run in 1 2 3; do
+      measure_hd "$work/hd" "$work/hd/saver" /S >>"$work/monitors$count.hd"
+      measure_first "$count" >>"$work/monitors$count.first"
+    done
+  done
+  kill "$server"
+  wait "$server" 2>/dev/null || true
+  export DISPLAY=$outer_display
+
+  local cpu1 cpu2 first1 first2
+  cpu1=$(column_median "$work/monitors1.hd" 1)
+  cpu2=$(column_median "$work/monitors2.hd" 1)
+  first1=$(median <"$work/monitors1.first")
+  first2=$(median <"$work/monitors2.first")
+  printf '\n%-10s %9s %10s %12s\n' "monitors" "CPU s" "resident" "first frame"
+  for count in 1 2; do
+    printf '%-10s %9s %7s MB %9s ms\n' "$count" "$(column_median "$work/monitors$count.hd" 1)" \
+      "$(column_median "$work/monitors$count.hd" 2)" "$(median <"$work/monitors$count.first")"
+  done
+  echo "two monitors: CPU $(echo "scale=2; $cpu2 / $cpu1" | bc) times one monitor's (at most 2.2)," \
+    "first frame $(echo "scale=2; $first2 / $first1" | bc) times (at most 1.5)"
+  echo "runs (CPU s, MB | first ms):"
+  for count in 1 2; do
+    echo "  $count: $(tr '\n' ';' <"$work/monitors$count.hd") | $(tr '\n' ';' <"$work/monitors$count.first")"
+  done
+}
+
+monitors_run

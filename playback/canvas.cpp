@@ -107,7 +107,8 @@ void Canvas::Form_Load() {
   placePlayer();
   Reelvista1->setFocus();
 
-  new platform::TerminationSignal([this] { program_.platform.process->endAtOnce(0); }, this);
+  if (first_ == this)
+    new platform::TerminationSignal([this] { program_.platform.process->endAtOnce(0); }, this);
   coverDeadline_ = new QTimer(this);
   coverDeadline_->setSingleShot(true);
   coverDeadline_->setInterval(kCoverDeadlineMs);

@@ -66,6 +66,7 @@ void Monitors::follow() {
   if (all.empty() || !shown_)
     return;
   std::vector<QRect> free;
+  free.reserve(all.size());
   for (const platform::Monitor& monitor : all)
     free.push_back(monitor.place);
   std::vector<Canvas*> lost;

@@ -26,7 +26,6 @@
 namespace {
 
 const QList<QColor> kClipColours = {Qt::red, Qt::green, Qt::blue, Qt::yellow};
-const QSize kMonitor(640, 480);
 // A monitor that comes plays within 2 s, and so does each monitor once the
 // first one plays; more on a loaded machine. The run prints how long.
 constexpr int kPlaysWithinMs = 2000 + 6000;
