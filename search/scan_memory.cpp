@@ -200,15 +200,16 @@ std::optional<RememberedFolders> decodeMemory(const QByteArray& bytes, const Wal
 }
 
 ScanMemory::ScanMemory(QString file, WalkKey key, platform::FolderTimesTable times,
-                       std::int64_t startedNs)
+                       std::int64_t startedNs, qint64 maxBytes)
     : file_(std::move(file)),
       key_(std::move(key)),
       patterns_(key_.patterns),
       times_(std::move(times)),
-      startedNs_(startedNs) {
+      startedNs_(startedNs),
+      maxBytes_(maxBytes) {
   if (file_.isEmpty())
     return;
-  if (const std::optional<QByteArray> bytes = platform::readOwnFile(file_, kMaxBytes))
+  if (const std::optional<QByteArray> bytes = platform::readOwnFile(file_, maxBytes_))
     known_ = decodeMemory(*bytes, key_).value_or(RememberedFolders());
 }
 
@@ -257,7 +258,7 @@ void ScanMemory::save() const {
   if (file_.isEmpty() || next_ == known_)
     return;
   const QByteArray bytes = encodeMemory(key_, next_);
-  if (bytes.size() <= kMaxBytes)
+  if (bytes.size() <= maxBytes_)
     platform::replaceOwnFile(file_, bytes);
 }
 

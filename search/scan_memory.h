@@ -60,7 +60,8 @@ class ScanMemory final : public platform::FolderRecall {
   // The largest memory file read or written.
   static constexpr qint64 kMaxBytes = qint64{64} << 20;
 
-  ScanMemory(QString file, WalkKey key, platform::FolderTimesTable times, std::int64_t startedNs);
+  ScanMemory(QString file, WalkKey key, platform::FolderTimesTable times, std::int64_t startedNs,
+             qint64 maxBytes = kMaxBytes);
   // The memory in the file, for a walk from the start folder for the
   // patterns, starting now.
   static ScanMemory forWalk(const QString& file, const QString& start, const QString& patterns);
@@ -84,6 +85,7 @@ class ScanMemory final : public platform::FolderRecall {
   platform::PatternList patterns_;
   platform::FolderTimesTable times_;
   std::int64_t startedNs_;
+  qint64 maxBytes_;
   RememberedFolders known_;
   RememberedFolders next_;
   int recalled_ = 0;
