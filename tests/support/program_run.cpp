@@ -1,6 +1,7 @@
 #include "support/program_run.h"
 
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -120,6 +121,12 @@ void ProgramRun::start(const QStringList& arguments) {
   process_ = std::make_unique<QProcess>();
   process_->setProcessEnvironment(environment_);
   process_->setWorkingDirectory(folder_.path());
+  if (const rlim_t most = mostDescriptors_; most > 0) {
+    process_->setChildProcessModifier([most] {
+      const rlimit limit{most, most};
+      ::setrlimit(RLIMIT_NOFILE, &limit);
+    });
+  }
   process_->start(executable_, arguments);
   if (!process_->waitForStarted(10000))
     throw std::runtime_error("the program did not start");

@@ -28,6 +28,9 @@ class ProgramRun {
   QByteArray settingsFile() const;
   // Extra environment for the program.
   void setEnvironment(const QString& name, const QString& value);
+  // Runs the program with at most this many open descriptors, as a system
+  // out of them would.
+  void limitDescriptors(int most) { mostDescriptors_ = most; }
   // Turns the password on (the per-user user.reg) and has the program check
   // it through the PAM of the tests, which must outlive the run.
   void requirePassword(const PamMatrix& pam);
@@ -65,7 +68,8 @@ class ProgramRun {
   QString executable_;
   QProcessEnvironment environment_;
   std::unique_ptr<QProcess> process_;
-  bool locked_ = false;  // the password is on: the saver's windows are in the overlay
+  bool locked_ = false;      // the password is on: the saver's windows are in the overlay
+  int mostDescriptors_ = 0;  // 0: the test's own limit
 };
 
 // True when the test runs with an X display to start the program on.
