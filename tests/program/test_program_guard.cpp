@@ -84,8 +84,8 @@ class ProgramGuard : public testing::Test {
     ASSERT_NO_FATAL_FAILURE(startSaver(locked));
     EXPECT_TRUE(second.waitForView(false, 10000)) << "the second monitor turns black";
     EXPECT_TRUE(third.waitForView(false, 10000)) << "and the screen beyond every monitor";
-    DummyXorg::xrandr({"--setmonitor", "L", "320/85x240/64+0+0", "DUMMY0"});
     DummyXorg::xrandr({"--delmonitor", "R"});
+    DummyXorg::shrinkMonitorL();
     EXPECT_FALSE(second.inView()) << "a monitor list made smaller uncovers nothing";
     if (locked) {
       endWithThePassword();

@@ -155,6 +155,8 @@ class DummyXorg {
   // DUMMY1, 640 by 480 side by side, each on a CRTC of its own (hosts that
   // run one hack per monitor go by the CRTCs), in place of L and R.
   static void useTwoOutputs();
+  // Monitor L down to its top left quarter (0 to 320 by 240).
+  static void shrinkMonitorL();
 
  private:
   // Ends the server and gives DISPLAY back.
