@@ -395,7 +395,7 @@ TEST_F(ProgramLockAttacks, AShrunkMonitorListLeavesTheWholeScreenBlack) {
   Watch rightWatch(right);
   Watch beyondWatch(beyond);
   DummyXorg::xrandr({"--delmonitor", "R"});
-  DummyXorg::xrandr({"--setmonitor", "L", "320/85x240/64+0+0", "DUMMY0"});
+  DummyXorg::shrinkMonitorL();
   EXPECT_TRUE(holdsFor(monitorsBlack, 3000)) << "where the monitors were";
   EXPECT_EQ(leftWatch.stop().seen, 0) << "beside the shrunk monitor";
   EXPECT_EQ(rightWatch.stop().seen, 0) << "on the monitor taken away";

@@ -10,6 +10,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "platform/lock/guard_link.h"
 #include "support/overlay_windows.h"
 
 namespace {
@@ -80,9 +81,22 @@ ProgramRun::~ProgramRun() {
   }
 }
 
+// The saver is the child the guard started with its socket named in the
+// environment; a child without it is something else (LeakSanitizer's
+// tracer, which it clones while the guard exits, in the sanitized build).
 qint64 ProgramRun::saverProcessId() const {
+  const QByteArray name = QByteArray(platform::kGuardDescriptorVariable) + "=";
   const QStringList family = processFamily(processId());
-  return family.size() > 1 ? family[1].toLongLong() : 0;
+  for (const QString& child : family.mid(1)) {
+    QFile environment(QStringLiteral("/proc/%1/environ").arg(child));
+    if (!environment.open(QIODevice::ReadOnly))
+      continue;
+    for (const QByteArray& variable : environment.readAll().split('\0')) {
+      if (variable.startsWith(name))
+        return child.toLongLong();
+    }
+  }
+  return 0;
 }
 
 QString ProgramRun::configFolder() const {

@@ -306,6 +306,13 @@ void DummyXorg::makePrimary(int output) {
   xrandr({"--output", outputName(output), "--primary"});
 }
 
+void DummyXorg::shrinkMonitorL() {
+  // The server refuses to replace a monitor in place with one on the same
+  // output (BadValue): the old one goes first.
+  xrandr({"--delmonitor", "L"});
+  xrandr({"--setmonitor", "L", "320/85x240/64+0+0", "DUMMY0"});
+}
+
 void DummyXorg::xrandr(const QStringList& arguments) {
   QProcess tool;
   tool.setProcessChannelMode(QProcess::MergedChannels);

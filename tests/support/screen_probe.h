@@ -162,6 +162,8 @@ class DummyXorg {
   // Unplugs the i-th output, or makes it the primary.
   static void unplug(int output);
   static void makePrimary(int output);
+  // Monitor L down to its top left quarter (0 to 320 by 240).
+  static void shrinkMonitorL();
 
  private:
   // Ends the server and gives DISPLAY back.
