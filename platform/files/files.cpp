@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "platform/errors.h"
+#include "platform/files/file_descriptor.h"
 #include "platform/files/host_text.h"
 
 namespace platform {
@@ -29,21 +30,6 @@ QString systemReason(int error) {
   }
   throw PlatformError(ErrorNumber::Other, "Cannot open " + path + ": " + systemReason(error));
 }
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0)
-      ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 }  // namespace
 

@@ -10,25 +10,11 @@
 #include <cerrno>
 #include <vector>
 
+#include "platform/files/file_descriptor.h"
 #include "platform/files/host_text.h"
 
 namespace platform {
 namespace {
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0)
-      ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 bool writeAll(int fd, const QByteArray& bytes) {
   qsizetype written = 0;
@@ -61,7 +47,7 @@ bool readAll(int fd, QByteArray& bytes) {
 // costs one full walk.
 bool writeBeside(const QByteArray& target, const QByteArray& bytes) {
   QByteArray temporary = target + ".XXXXXX";
-  const Descriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
+  const FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
   if (file.get() < 0)
     return false;
   if (!writeAll(file.get(), bytes) || ::rename(temporary.constData(), target.constData()) != 0) {
@@ -85,7 +71,8 @@ QString scanMemoryPath() {
 }
 
 std::optional<QByteArray> readOwnFile(const QString& path, qint64 maxBytes) {
-  const Descriptor file(::open(toHostBytes(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  const FileDescriptor file(
+      ::open(toHostBytes(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
   struct stat info {};
   if (file.get() < 0 || ::fstat(file.get(), &info) != 0)
     return std::nullopt;
