@@ -91,6 +91,10 @@ Canvas::~Canvas() {
     Reelvista1->disconnect(this);
   if (pass_ != &ownPass_)
     pass_->leave(passKey_);
+  // The windows beside this one leave its pass as they go: before the pass
+  // itself goes.
+  if (first_ == this)
+    delete monitors_;
 }
 
 void Canvas::Form_Load() {

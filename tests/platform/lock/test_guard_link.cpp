@@ -4,10 +4,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QTimer>
 #include <QWidget>
+#include <deque>
 #include <mutex>
 
 #include "platform/lock/guard_link.h"
@@ -86,28 +86,34 @@ class GuardLink : public testing::TestWithParam<std::size_t> {
   void SetUp() override {
     ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends_), 0);
     write("start 1 0 0\n");
+    QObject::connect(&writer_, &QTimer::timeout, [this] { writeNextPiece(); });
   }
   void TearDown() override { ::close(ends_[0]); }
   void write(std::string_view bytes) const {
     ASSERT_EQ(::write(ends_[0], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
   }
   // The bytes in pieces, one piece a millisecond: one read, or many. They
-  // follow what was written before in pieces.
+  // follow what was written before in pieces, always in order: one timer
+  // writes them one after another.
   void writeInPieces(const std::string& bytes, std::size_t piece) {
-    for (std::size_t at = 0; at < bytes.size(); at += piece) {
-      const qint64 now = writes_.elapsed();
-      writeAt_ = std::max(writeAt_ + 1, now);
-      QTimer::singleShot(static_cast<int>(writeAt_ - now), &writes_,
-                         [this, part = bytes.substr(at, piece)] { write(part); });
+    for (std::size_t at = 0; at < bytes.size(); at += piece)
+      pieces_.push_back(bytes.substr(at, piece));
+    if (!writer_.isActive())
+      writer_.start(1);
+  }
+  void writeNextPiece() {
+    if (!pieces_.empty()) {
+      write(pieces_.front());
+      pieces_.pop_front();
     }
+    if (pieces_.empty())
+      writer_.stop();
   }
 
   int ends_[2] = {-1, -1};
   // The pieces not written yet go with the test.
-  struct Writes : QObject, QElapsedTimer {
-    Writes() { start(); }
-  } writes_;
-  qint64 writeAt_ = 0;  // the time of the last piece, on writes_
+  std::deque<std::string> pieces_;
+  QTimer writer_;
 };
 
 }  // namespace
