@@ -8,6 +8,8 @@
 #include <memory>
 #include <string_view>
 
+#include "platform/lock/compositing.h"
+
 namespace platform {
 namespace {
 
@@ -23,17 +25,22 @@ bool isSuccess(std::uint8_t status) {
   return status == XCB_GRAB_STATUS_SUCCESS;
 }
 
+// The window whose children the event is about (map, configure, reparent
+// and circulate events all carry it in the same place).
+xcb_window_t parentInEvent(const xcb_generic_event_t& event) {
+  return reinterpret_cast<const xcb_map_notify_event_t&>(event).event;
+}
+
 }  // namespace
 
 ScreenLock::ScreenLock(xcb_connection_t* connection, xcb_screen_t* screen)
-    : connection_(connection), screen_(screen), container_(screen->root) {
+    : connection_(connection), screen_(screen), compositing_(connection, screen) {
   const xcb_query_extension_reply_t* randr = xcb_get_extension_data(connection_, &xcb_randr_id);
   if (randr && randr->present) {
     randrEvents_ = randr->first_event;
     xcb_randr_select_input(connection_, root(), XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE);
   }
-  const std::uint32_t rootEvents[] = {XCB_EVENT_MASK_STRUCTURE_NOTIFY};
-  xcb_change_window_attributes(connection_, root(), XCB_CW_EVENT_MASK, rootEvents);
+  watchSubstructure(root());
   xcb_flush(connection_);
 }
 
@@ -44,8 +51,7 @@ ScreenLock::~ScreenLock() {
   }
   if (stage_ != XCB_NONE)
     xcb_destroy_window(connection_, stage_);
-  if (overlay_)
-    xcb_composite_release_overlay_window(connection_, root());
+  releaseOverlay();
   if (cursor_ != XCB_NONE)
     xcb_free_cursor(connection_, cursor_);
   xcb_flush(connection_);
@@ -53,26 +59,47 @@ ScreenLock::~ScreenLock() {
 
 void ScreenLock::cover() {
   mode_ = Mode::Locked;
-  useOverlay();
-  const std::uint32_t events[] = {XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY |
-                                  XCB_EVENT_MASK_STRUCTURE_NOTIFY};
-  xcb_change_window_attributes(connection_, container_, XCB_CW_EVENT_MASK, events);
   makeStage();
+  watchSubstructure(stage_);
   repair();
 }
 
 void ScreenLock::coverUnder(xcb_window_t playback) {
   mode_ = Mode::Under;
-  const xcb_window_t top = topLevel(playback);
-  if (std::find(playbacks_.begin(), playbacks_.end(), top) == playbacks_.end())
-    playbacks_.push_back(top);
+  if (std::find(playbacks_.begin(), playbacks_.end(), playback) == playbacks_.end())
+    playbacks_.push_back(playback);
   makeStage();
   repair();
 }
 
+void ScreenLock::watchSubstructure(xcb_window_t window) {
+  const std::uint32_t events[] = {XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY |
+                                  XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+  xcb_change_window_attributes(connection_, window, XCB_CW_EVENT_MASK, events);
+}
+
+// Locked, the stage lives in the overlay window unless a compositing manager
+// paints over it there; then on the root, as the top window the compositing
+// manager paints. The overlay is taken first and let go last, so that the
+// stage is never off the screen on its way between the two: the overlay,
+// mapped on top, keeps what the screen showed until the stage is back.
+void ScreenLock::placeStage() {
+  const bool composited = compositing_.runs();
+  if (!composited)
+    holdOverlay();
+  const xcb_window_t home = overlay_ != XCB_NONE && !composited ? overlay_ : root();
+  if (parentOf(stage_) != home)
+    xcb_reparent_window(connection_, stage_, home, 0, 0);
+  stageParent_ = home;
+  if (composited)
+    releaseOverlay();
+}
+
 // The overlay window is mapped for us from the moment we ask for it until
 // we let it go (or our connection closes).
-void ScreenLock::useOverlay() {
+void ScreenLock::holdOverlay() {
+  if (overlay_ != XCB_NONE)
+    return;
   const xcb_query_extension_reply_t* composite =
       xcb_get_extension_data(connection_, &xcb_composite_id);
   if (!composite || !composite->present)
@@ -85,8 +112,15 @@ void ScreenLock::useOverlay() {
       connection_, xcb_composite_get_overlay_window(connection_, root()), nullptr));
   if (!overlay || overlay->overlay_win == XCB_NONE)
     return;
-  container_ = overlay->overlay_win;
-  overlay_ = true;
+  overlay_ = overlay->overlay_win;
+  watchSubstructure(overlay_);
+}
+
+void ScreenLock::releaseOverlay() {
+  if (overlay_ == XCB_NONE)
+    return;
+  xcb_composite_release_overlay_window(connection_, root());
+  overlay_ = XCB_NONE;
 }
 
 void ScreenLock::makeStage() {
@@ -94,9 +128,10 @@ void ScreenLock::makeStage() {
     return;
   stage_ = xcb_generate_id(connection_);
   // Override-redirect where it is a child of the root, so that no window
-  // manager frames or moves it.
+  // manager frames or moves it. It is made on the root and moved to where it
+  // belongs before it is first shown.
   const std::uint32_t values[] = {screen_->black_pixel, 1, invisibleCursor()};
-  xcb_create_window(connection_, XCB_COPY_FROM_PARENT, stage_, container_, 0, 0,
+  xcb_create_window(connection_, XCB_COPY_FROM_PARENT, stage_, root(), 0, 0,
                     screen_->width_in_pixels, screen_->height_in_pixels, 0,
                     XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual,
                     XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_CURSOR, values);
@@ -104,6 +139,7 @@ void ScreenLock::makeStage() {
   constexpr std::string_view name = "Reelvista cover";
   xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, stage_, XCB_ATOM_WM_NAME, XCB_ATOM_STRING,
                       8, name.size(), name.data());
+  markOpaque(connection_, stage_);
 }
 
 bool ScreenLock::grab() {
@@ -154,9 +190,18 @@ ScreenLock::Repair ScreenLock::repairFor(const xcb_generic_event_t& event) {
   const int type = event.response_type & ~0x80;
   if (randrEvents_ && type == randrEvents_ + XCB_RANDR_SCREEN_CHANGE_NOTIFY)
     return Repair::Now;
+  if (compositing_.cameOrWent(event))
+    return Repair::Now;  // the stage moves
   if (type == XCB_CONFIGURE_NOTIFY &&
       reinterpret_cast<const xcb_configure_notify_event_t&>(event).window == root()) {
     return Repair::Now;  // the screen's size
+  }
+  const bool stacking = type == XCB_MAP_NOTIFY || type == XCB_CONFIGURE_NOTIFY ||
+                        type == XCB_REPARENT_NOTIFY || type == XCB_CIRCULATE_NOTIFY;
+  if (mode_ == Mode::Under) {
+    // A window manager restacking its windows may have put the stage over
+    // the playback.
+    return stacking && parentInEvent(event) == root() ? Repair::Soon : Repair::None;
   }
   if (mode_ != Mode::Locked)
     return Repair::None;
@@ -166,24 +211,41 @@ ScreenLock::Repair ScreenLock::repairFor(const xcb_generic_event_t& event) {
   }
   if (type == XCB_UNMAP_NOTIFY) {
     const xcb_window_t window = reinterpret_cast<const xcb_unmap_notify_event_t&>(event).window;
-    return window == stage_ || window == container_ ? Repair::Now : Repair::Soon;
+    return window == stage_ || window == overlay_ ? Repair::Now : Repair::Soon;
   }
-  const bool stacking = type == XCB_MAP_NOTIFY || type == XCB_CONFIGURE_NOTIFY ||
-                        type == XCB_REPARENT_NOTIFY || type == XCB_CIRCULATE_NOTIFY;
-  return stacking ? Repair::Soon : Repair::None;
+  if (!stacking)
+    return Repair::None;
+  // Beside the stage, another client's window may have come over it, and a
+  // compositing manager paints it at its next frame: at once. Inside the
+  // stage, a window of the saver's moved, maybe by the saver itself.
+  const xcb_window_t parent = parentInEvent(event);
+  if (parent == stageParent_)
+    return Repair::Now;
+  return parent == stage_ ? Repair::Soon : Repair::None;
 }
 
 void ScreenLock::repair() {
   if (mode_ == Mode::Off)
     return;
+  if (mode_ == Mode::Locked)
+    placeStage();
   followRootSize();
   if (mode_ == Mode::Locked) {
+    showStage(true);
     keepKeptWindows();
     if (!stackedAsItShouldBe())
       restack();
     grab();
+  } else if (compositing_.runs()) {
+    // Compositing window managers (kwin, xfwm4) paint every
+    // override-redirect window over the windows they manage, the playback
+    // among them, wherever it is stacked. Each monitor has a playback
+    // window of its own: the stage stays away.
+    showStage(false);
   } else {
-    restack();
+    showStage(true);
+    if (!underThePlayback())
+      restack();
   }
   xcb_flush(connection_);
 }
@@ -193,42 +255,61 @@ void ScreenLock::followRootSize() {
       own(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, root()), nullptr));
   if (!geometry)
     return;
-  const std::uint32_t values[] = {0, 0, geometry->width, geometry->height};
-  xcb_configure_window(connection_, stage_,
-                       XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
-                           XCB_CONFIG_WINDOW_HEIGHT,
-                       values);
-  if (container_ != root() && !mapped(container_))
-    xcb_map_window(connection_, container_);
-  if (!mapped(stage_))
+  const auto stage =
+      own(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, stage_), nullptr));
+  // Only when it is not so already: each change tells every client that
+  // watches the root, this one too, whose repair would then come again.
+  if (!stage || stage->x != 0 || stage->y != 0 || stage->width != geometry->width ||
+      stage->height != geometry->height) {
+    const std::uint32_t values[] = {0, 0, geometry->width, geometry->height};
+    xcb_configure_window(connection_, stage_,
+                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
+                             XCB_CONFIG_WINDOW_HEIGHT,
+                         values);
+  }
+}
+
+void ScreenLock::showStage(bool shown) {
+  if (mapped(stage_) == shown)
+    return;
+  if (shown)
     xcb_map_window(connection_, stage_);
+  else
+    xcb_unmap_window(connection_, stage_);
 }
 
 // A window of the saver's that another client took away, hid or moved out
 // comes back where it was on the screen.
 void ScreenLock::keepKeptWindows() {
   for (const xcb_window_t window : kept_) {
-    if (container_ != root() && parentOf(window) != container_) {
+    if (parentOf(window) != stage_) {
       const auto place = own(xcb_translate_coordinates_reply(
-          connection_, xcb_translate_coordinates(connection_, window, root(), 0, 0), nullptr));
+          connection_, xcb_translate_coordinates(connection_, window, stage_, 0, 0), nullptr));
       if (!place)
         continue;  // gone
-      xcb_reparent_window(connection_, window, container_, place->dst_x, place->dst_y);
+      xcb_reparent_window(connection_, window, stage_, place->dst_x, place->dst_y);
     }
     if (!mapped(window))
       xcb_map_window(connection_, window);
   }
 }
 
+// The stage on top of its parent's children, the kept windows on top of
+// the stage's, in their order.
 bool ScreenLock::stackedAsItShouldBe() const {
+  const auto stage =
+      own(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, stage_), nullptr));
+  return stage && childrenEndWith(stage->parent, {stage_}) && childrenEndWith(stage_, kept_);
+}
+
+bool ScreenLock::childrenEndWith(xcb_window_t parent,
+                                 const std::vector<xcb_window_t>& wanted) const {
   const auto tree =
-      own(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, container_), nullptr));
+      own(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, parent), nullptr));
   if (!tree)
     return false;
   const xcb_window_t* children = xcb_query_tree_children(tree.get());
   const int count = xcb_query_tree_children_length(tree.get());
-  std::vector<xcb_window_t> wanted{stage_};
-  wanted.insert(wanted.end(), kept_.begin(), kept_.end());
   if (count < static_cast<int>(wanted.size()))
     return false;
   return std::equal(wanted.begin(), wanted.end(), children + count - wanted.size());
@@ -241,7 +322,6 @@ void ScreenLock::restack() {
     // harmlessly; the stage then stays where it was.
     xcb_configure_window(connection_, stage_,
                          XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
-    xcb_map_window(connection_, stage_);
     return;
   }
   const std::uint32_t top[] = {XCB_STACK_MODE_ABOVE};
@@ -250,20 +330,48 @@ void ScreenLock::restack() {
     xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_STACK_MODE, top);
 }
 
+// Unlocked: the stage is below every playback window (the root's children
+// come bottom first).
+bool ScreenLock::underThePlayback() const {
+  const auto tree =
+      own(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root()), nullptr));
+  if (!tree)
+    return false;
+  const xcb_window_t* children = xcb_query_tree_children(tree.get());
+  const int count = xcb_query_tree_children_length(tree.get());
+  const std::vector<xcb_window_t> playbacks = playbackTopLevels();
+  for (int i = 0; i < count; ++i) {
+    if (children[i] == stage_)
+      return true;
+    if (std::find(playbacks.begin(), playbacks.end(), children[i]) != playbacks.end())
+      return false;
+  }
+  return false;
+}
+
 // The root's children come bottom first; a playback window that is gone is
 // among them no more.
 xcb_window_t ScreenLock::lowestPlayback() const {
   const auto tree =
       own(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root()), nullptr));
+  const std::vector<xcb_window_t> playbacks = playbackTopLevels();
   if (!tree)
-    return playbacks_.empty() ? XCB_NONE : playbacks_.front();
+    return playbacks.empty() ? XCB_NONE : playbacks.front();
   const xcb_window_t* children = xcb_query_tree_children(tree.get());
   const int count = xcb_query_tree_children_length(tree.get());
   for (int i = 0; i < count; ++i) {
-    if (std::find(playbacks_.begin(), playbacks_.end(), children[i]) != playbacks_.end())
+    if (std::find(playbacks.begin(), playbacks.end(), children[i]) != playbacks.end())
       return children[i];
   }
   return XCB_NONE;
+}
+
+// Asked each time: a window manager frames a window after it is shown.
+std::vector<xcb_window_t> ScreenLock::playbackTopLevels() const {
+  std::vector<xcb_window_t> tops;
+  for (const xcb_window_t playback : playbacks_)
+    tops.push_back(topLevel(playback));
+  return tops;
 }
 
 bool ScreenLock::mapped(xcb_window_t window) const {

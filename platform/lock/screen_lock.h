@@ -5,22 +5,28 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/lock/compositing.h"
+
 namespace platform {
 
 // The guard's hold on the display.
 //
 // Locked, it keeps a black stage the size of the root window over
 // everything, holds the keyboard and the pointer, and keeps the saver's
-// windows shown over the stage in the order they came. Where the server has
-// the Composite extension, the stage and the saver's windows are children
-// of its overlay window, which the server keeps above every other window,
-// override-redirect ones included: no other client can put a window over
-// them by raising its own. Elsewhere they are children of the root window,
-// raised again whenever another window comes over them.
+// windows, children of the stage, shown over it in the order they came.
+// Where the server has the Composite extension and no compositing manager
+// runs, the stage is a child of the overlay window, which the server keeps
+// above every other window, override-redirect ones included: no other
+// client can put a window over it by raising its own. A compositing manager
+// paints onto that overlay window, some of them over whatever is in it, so
+// while one runs the stage is a window of the root's that it paints like
+// any other: the top one, marked opaque, raised again at once whenever
+// another window comes over it. The stage moves between the two as
+// compositing managers come and go.
 //
 // Unlocked, the stage only goes under the playback windows (one a
-// monitor), so that whatever they do not cover is black too; nothing is
-// held.
+// monitor), so that whatever they do not cover is black too, and only
+// while no compositing manager runs; nothing is held.
 //
 // The stage is the root window's size and follows it: every CRTC scans out
 // of the root window, so it covers every monitor whatever list of monitors
@@ -44,7 +50,7 @@ class ScreenLock {
   bool active() const { return mode_ != Mode::Off; }
 
   // Where a locked saver puts its windows (0: where they are, the root).
-  xcb_window_t container() const { return container_ != root() ? container_ : XCB_NONE; }
+  xcb_window_t container() const { return mode_ == Mode::Locked ? stage_ : XCB_NONE; }
   // A window of the saver's that is on screen and is kept there, over the
   // stage and over the ones before it, until let go.
   void keep(xcb_window_t window);
@@ -65,27 +71,35 @@ class ScreenLock {
   enum class Mode { Off, Locked, Under };
   xcb_window_t root() const { return screen_->root; }
   void makeStage();
-  void useOverlay();
+  void placeStage();
+  void holdOverlay();
+  void releaseOverlay();
+  void watchSubstructure(xcb_window_t window);
   void followRootSize();
+  void showStage(bool shown);
   void keepKeptWindows();
   void restack();
   bool stackedAsItShouldBe() const;
+  bool underThePlayback() const;
+  bool childrenEndWith(xcb_window_t parent, const std::vector<xcb_window_t>& wanted) const;
   bool mapped(xcb_window_t window) const;
   xcb_window_t lowestPlayback() const;
+  std::vector<xcb_window_t> playbackTopLevels() const;
   xcb_window_t parentOf(xcb_window_t window) const;
   xcb_window_t topLevel(xcb_window_t window) const;
   xcb_cursor_t invisibleCursor();
 
   xcb_connection_t* connection_;
   xcb_screen_t* screen_;
+  CompositingManager compositing_;
   Mode mode_ = Mode::Off;
   std::uint8_t randrEvents_ = 0;  // the first RandR event code, 0 without RandR
-  xcb_window_t container_;
   xcb_window_t stage_ = XCB_NONE;
+  xcb_window_t overlay_ = XCB_NONE;  // held while the stage is in it
+  xcb_window_t stageParent_ = XCB_NONE;
   std::vector<xcb_window_t> playbacks_;  // unlocked: the windows the stage goes under
   std::vector<xcb_window_t> kept_;
   xcb_cursor_t cursor_ = XCB_NONE;
-  bool overlay_ = false;
   bool holdsInput_ = false;
 };
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -35,6 +36,14 @@ bool viewable(xcb_connection_t* x, xcb_window_t window) {
   return reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 
+std::vector<xcb_window_t> children(xcb_connection_t* x, xcb_window_t parent) {
+  const auto tree = own(xcb_query_tree_reply(x, xcb_query_tree(x, parent), nullptr));
+  if (!tree)
+    return {};
+  const xcb_window_t* first = xcb_query_tree_children(tree.get());
+  return {first, first + xcb_query_tree_children_length(tree.get())};
+}
+
 }  // namespace
 
 QString overlayWindows(const QStringList& processes, const QString& title) {
@@ -51,18 +60,36 @@ QString overlayWindows(const QStringList& processes, const QString& title) {
   const xcb_atom_t pidAtom = atom(x, "_NET_WM_PID");
   const xcb_atom_t nameAtom = atom(x, "_NET_WM_NAME");
   QStringList found;
-  const auto tree = own(xcb_query_tree_reply(x, xcb_query_tree(x, overlay->overlay_win), nullptr));
-  const xcb_window_t* children = tree ? xcb_query_tree_children(tree.get()) : nullptr;
-  for (int i = 0; tree && i < xcb_query_tree_children_length(tree.get()); ++i) {
-    const QByteArray pid = property(x, children[i], pidAtom);
-    if (pid.size() != 4 || !viewable(x, children[i]))
-      continue;
-    const auto owner = *reinterpret_cast<const std::uint32_t*>(pid.constData());
-    if (processes.contains(QString::number(owner)) &&
-        QString::fromUtf8(property(x, children[i], nameAtom)) == title) {
-      found << QString::number(children[i]);
+  // The saver's windows are children of the guard's stage, a child of the
+  // overlay window.
+  for (const xcb_window_t stage : children(x, overlay->overlay_win)) {
+    for (const xcb_window_t window : children(x, stage)) {
+      const QByteArray pid = property(x, window, pidAtom);
+      if (pid.size() != 4 || !viewable(x, window))
+        continue;
+      const auto owner = *reinterpret_cast<const std::uint32_t*>(pid.constData());
+      if (processes.contains(QString::number(owner)) &&
+          QString::fromUtf8(property(x, window, nameAtom)) == title) {
+        found << QString::number(window);
+      }
     }
   }
   xcb_composite_release_overlay_window(x, root);
   return found.join('\n');
+}
+
+QRect rectangleOnScreen(const QString& window) {
+  const std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> connection(
+      xcb_connect(nullptr, nullptr), &xcb_disconnect);
+  xcb_connection_t* const x = connection.get();
+  const auto id = static_cast<xcb_window_t>(window.toULong());
+  if (xcb_connection_has_error(x) || id == XCB_NONE)
+    return {};
+  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x)).data->root;
+  const auto size = own(xcb_get_geometry_reply(x, xcb_get_geometry(x, id), nullptr));
+  const auto place = own(
+      xcb_translate_coordinates_reply(x, xcb_translate_coordinates(x, id, root, 0, 0), nullptr));
+  if (!size || !place)
+    return {};
+  return {place->dst_x, place->dst_y, size->width, size->height};
 }

@@ -201,19 +201,7 @@ bool ProgramRun::waitForFocus(const QString& window, int milliseconds) {
 }
 
 QRect ProgramRun::windowGeometry(const QString& window) {
-  QRect geometry;
-  for (const QString& line : xdotool({"getwindowgeometry", "--shell", window}).split('\n')) {
-    const QString value = line.section('=', 1);
-    if (line.startsWith("X="))
-      geometry.moveLeft(value.toInt());
-    if (line.startsWith("Y="))
-      geometry.moveTop(value.toInt());
-    if (line.startsWith("WIDTH="))
-      geometry.setWidth(value.toInt());
-    if (line.startsWith("HEIGHT="))
-      geometry.setHeight(value.toInt());
-  }
-  return geometry;
+  return rectangleOnScreen(window);
 }
 
 QString ProgramRun::xdotool(const QStringList& arguments) {

@@ -212,55 +212,30 @@ QString DummyXorg::unavailable() {
   return {};
 }
 
-DummyXorg::DummyXorg() : previousDisplay_(qgetenv("DISPLAY")) {
-  folder_.write("xorg.conf",
-                "Section \"Device\"\n Identifier \"dummy\"\n Driver \"dummy\"\n"
-                " VideoRam 32768\nEndSection\n"
-                "Section \"Monitor\"\n Identifier \"monitor\"\n HorizSync 5.0-100.0\n"
-                " VertRefresh 5.0-200.0\n"
-                " Modeline \"1280x480\" 40.0 1280 1300 1400 1500 480 490 495 500\nEndSection\n"
-                "Section \"Screen\"\n Identifier \"screen\"\n Device \"dummy\"\n"
-                " Monitor \"monitor\"\n DefaultDepth 24\n SubSection \"Display\"\n"
-                "  Depth 24\n  Modes \"1280x480\"\n  Virtual 1920 480\n EndSubSection\n"
-                "EndSection\n");
-  int number = 60;
-  while (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)) ||
-         QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
-    ++number;
-  display_ = QStringLiteral(":%1").arg(number);
-  server_.start("Xorg", {display_, "-config", folder_ / "xorg.conf", "-noreset", "-nolisten", "tcp",
-                         "-logfile", folder_ / "xorg.log"});
-  qputenv("DISPLAY", display_.toUtf8());
-  const bool up = waitUntil(
-      [] {
-        xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-        const bool connected = !xcb_connection_has_error(connection);
-        xcb_disconnect(connection);
-        return connected;
-      },
-      30000);
-  try {
-    if (!up)
-      throw std::runtime_error("Xorg did not start: " + folder_.read("xorg.log").toStdString());
-    xrandr({"--fb", "1920x480"});
-    xrandr({"--setmonitor", "L", "640/169x480/127+0+0", "DUMMY0"});
-    xrandr({"--setmonitor", "R", "640/169x480/127+640+0", "none"});
-  } catch (...) {
-    stop();  // no destructor runs after a constructor that throws
-    throw;
-  }
+namespace {
+
+// Writes the server's configuration into the folder; the arguments that use it.
+QStringList configuredIn(const TempFolder& folder) {
+  folder.write("xorg.conf",
+               "Section \"Device\"\n Identifier \"dummy\"\n Driver \"dummy\"\n"
+               " VideoRam 32768\nEndSection\n"
+               "Section \"Monitor\"\n Identifier \"monitor\"\n HorizSync 5.0-100.0\n"
+               " VertRefresh 5.0-200.0\n"
+               " Modeline \"1280x480\" 40.0 1280 1300 1400 1500 480 490 495 500\nEndSection\n"
+               "Section \"Screen\"\n Identifier \"screen\"\n Device \"dummy\"\n"
+               " Monitor \"monitor\"\n DefaultDepth 24\n SubSection \"Display\"\n"
+               "  Depth 24\n  Modes \"1280x480\"\n  Virtual 1920 480\n EndSubSection\n"
+               "EndSection\n");
+  return {"-config", folder / "xorg.conf", "-noreset",         "-nolisten",
+          "tcp",     "-logfile",           folder / "xorg.log"};
 }
 
-DummyXorg::~DummyXorg() {
-  stop();
-}
+}  // namespace
 
-void DummyXorg::stop() {
-  server_.terminate();
-  if (!server_.waitForFinished(10000))
-    server_.kill();
-  server_.waitForFinished(5000);
-  qputenv("DISPLAY", previousDisplay_);
+DummyXorg::DummyXorg() : server_("Xorg", configuredIn(folder_), folder_ / "xorg.log") {
+  xrandr({"--fb", "1920x480"});
+  xrandr({"--setmonitor", "L", "640/169x480/127+0+0", "DUMMY0"});
+  xrandr({"--setmonitor", "R", "640/169x480/127+640+0", "none"});
 }
 
 void DummyXorg::useTwoOutputs() {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <thread>
 
+#include "support/own_x_server.h"
 #include "support/temp_folder.h"
 
 // What a person sees of the screen and what another program on the display
@@ -144,11 +145,10 @@ class DummyXorg {
   static QString unavailable();
 
   DummyXorg();
-  ~DummyXorg();
   DummyXorg(const DummyXorg&) = delete;
   DummyXorg& operator=(const DummyXorg&) = delete;
 
-  QString display() const { return display_; }
+  QString display() const { return server_.display(); }
   // Runs xrandr on DISPLAY; throws when it fails or does not end.
   static void xrandr(const QStringList& arguments);
   // Two monitors as two plugged-in screens make them: outputs DUMMY0 and
@@ -166,11 +166,6 @@ class DummyXorg {
   static void shrinkMonitorL();
 
  private:
-  // Ends the server and gives DISPLAY back.
-  void stop();
-
   TempFolder folder_;
-  QByteArray previousDisplay_;
-  QString display_;
-  QProcess server_;
+  OwnXServer server_;
 };
