@@ -56,16 +56,15 @@ class FolderList : public LazyListView {
 
  protected:
   void focusOutEvent(QFocusEvent* event) override;
+  void showRows() override;
 
  private:
   class Model;
-  int rowOf(int index) const;
   bool listsSubfolder(const QString& text) const;
 
   const DriveTable& drives_;
   std::unique_ptr<Model> model_;
   QString path_;
-  QStringList above_;  // host paths from the root down to the current folder
   std::shared_ptr<const FolderListing> listing_;
 };
 
