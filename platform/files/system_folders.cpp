@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
+#include <algorithm>
 
 namespace platform {
 namespace {
@@ -41,6 +42,25 @@ bool isAtOrBelow(const QString& path, const QString& folder) {
   return path.startsWith(folder) && (path.size() == folder.size() || path[folder.size()] == '/');
 }
 
+// The folder holding the folder, when both are named without "." or ".."
+// parts, doubled or trailing slashes; empty otherwise.
+QStringView cleanParentOf(const QString& path) {
+  if (!path.startsWith('/') || path.size() < 2)
+    return {};
+  qsizetype start = 1;
+  qsizetype lastSlash = 0;
+  for (qsizetype at = 1; at <= path.size(); ++at) {
+    if (at < path.size() && path[at] != '/')
+      continue;
+    const QStringView part = QStringView(path).sliced(start, at - start);
+    if (part.isEmpty() || part == u"." || part == u"..")
+      return {};
+    lastSlash = start - 1;
+    start = at + 1;
+  }
+  return lastSlash == 0 ? QStringView(u"/") : QStringView(path).first(lastSlash);
+}
+
 }  // namespace
 
 SystemFolders::SystemFolders(std::vector<Mount> mounts, const QString& walkStart,
@@ -50,8 +70,12 @@ SystemFolders::SystemFolders(std::vector<Mount> mounts, const QString& walkStart
       realStart_(realStart.isEmpty() ? start_ : QDir::cleanPath(realStart)) {
   if (mounts_.empty())
     mounts_ = kUsualKernelMounts;
-  for (Mount& mount : mounts_)
+  for (Mount& mount : mounts_) {
     mount.folder = QDir::cleanPath(mount.folder);
+    mountsAsWalked_.insert(mount.folder);
+    if (isAtOrBelow(mount.folder, realStart_))
+      mountsAsWalked_.insert(QDir::cleanPath(start_ + '/' + mount.folder.mid(realStart_.size())));
+  }
 }
 
 SystemFolders SystemFolders::forWalkFrom(const QString& walkStart) {
@@ -59,6 +83,28 @@ SystemFolders SystemFolders::forWalkFrom(const QString& walkStart) {
 }
 
 bool SystemFolders::excludes(const QString& hostFolder) const {
+  constexpr size_t kDeepest = 256;
+  const QStringView parent = cleanParentOf(hostFolder);
+  bool answer = false;
+  const auto known = parent.isEmpty()
+                         ? answered_.rend()
+                         : std::find_if(answered_.rbegin(), answered_.rend(),
+                                        [&](const auto& asked) { return asked.first == parent; });
+  if (known != answered_.rend() && !mountsAsWalked_.contains(hostFolder)) {
+    answer = known->second;
+    // Whatever was asked after the folder holding this one lies in the
+    // subfolders the walk has left.
+    answered_.erase(known.base(), answered_.end());
+  } else {
+    answer = excludesByMount(hostFolder);
+    if (answered_.size() >= kDeepest)
+      answered_.clear();
+  }
+  answered_.emplace_back(hostFolder, answer);
+  return answer;
+}
+
+bool SystemFolders::excludesByMount(const QString& hostFolder) const {
   const QString folder = realPathOf(hostFolder);
   const Mount* mount = holding(folder);
   if (!mount)
