@@ -242,6 +242,8 @@ void ScanMemory::keep(const QString& folder, const FolderListing& listing) {
     if (patterns_.matches(file))
       remembered.files << file;
   }
+  // In the order the file list shows them, which then needs no sorting.
+  platform::sortNames(remembered.files);
   next_.insert(folder, remembered);
 }
 
