@@ -211,6 +211,7 @@ ScanMemory::ScanMemory(QString file, WalkKey key, platform::FolderTimesTable tim
     return;
   if (const std::optional<QByteArray> bytes = platform::readOwnFile(file_, maxBytes_))
     known_ = decodeMemory(*bytes, key_).value_or(RememberedFolders());
+  next_.reserve(known_.size());
 }
 
 ScanMemory ScanMemory::forWalk(const QString& file, const QString& start, const QString& patterns) {

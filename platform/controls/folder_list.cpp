@@ -187,6 +187,8 @@ void FolderList::setPath(const QString& text) {
 bool FolderList::listsSubfolder(const QString& text) const {
   if (!listing_ || !text.startsWith(path_))
     return false;
+  if (listing_ == givenFrom_ && text == given_)
+    return true;
   const qsizetype start = path_.endsWith('/') ? path_.size() : path_.size() + 1;
   if (text.size() <= start || (start > path_.size() && text[path_.size()] != '/'))
     return false;
@@ -207,8 +209,13 @@ int FolderList::subfolderCount() const {
 }
 
 QString FolderList::entry(int index) const {
-  if (index >= 0)
-    return index < subfolderCount() ? joined(path_, listing_->folders[index]) : QString();
+  if (index >= 0) {
+    if (index >= subfolderCount())
+      return {};
+    given_ = joined(path_, listing_->folders[index]);
+    givenFrom_ = listing_;
+    return given_;
+  }
   const QStringList above = foldersDownTo(path_);
   const qsizetype row = above.size() + index;
   return row >= 0 ? above[row] : QString();

@@ -66,6 +66,10 @@ class FolderList : public LazyListView {
   std::unique_ptr<Model> model_;
   QString path_;
   std::shared_ptr<const FolderListing> listing_;
+  // The subfolder path handed out last, and the listing it came from: a
+  // walk goes there next.
+  mutable QString given_;
+  mutable std::shared_ptr<const FolderListing> givenFrom_;
 };
 
 }  // namespace platform
