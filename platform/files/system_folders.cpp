@@ -42,23 +42,21 @@ bool isAtOrBelow(const QString& path, const QString& folder) {
   return path.startsWith(folder) && (path.size() == folder.size() || path[folder.size()] == '/');
 }
 
-// The folder holding the folder, when both are named without "." or ".."
-// parts, doubled or trailing slashes; empty otherwise.
-QStringView cleanParentOf(const QString& path) {
-  if (!path.startsWith('/') || path.size() < 2)
-    return {};
+// A path from the root without "." or ".." parts, doubled or trailing
+// slashes.
+bool isCleanPath(const QString& path) {
+  if (!path.startsWith('/'))
+    return false;
   qsizetype start = 1;
-  qsizetype lastSlash = 0;
   for (qsizetype at = 1; at <= path.size(); ++at) {
     if (at < path.size() && path[at] != '/')
       continue;
     const QStringView part = QStringView(path).sliced(start, at - start);
-    if (part.isEmpty() || part == u"." || part == u"..")
-      return {};
-    lastSlash = start - 1;
+    if ((part.isEmpty() && path.size() > 1) || part == u"." || part == u"..")
+      return false;
     start = at + 1;
   }
-  return lastSlash == 0 ? QStringView(u"/") : QStringView(path).first(lastSlash);
+  return true;
 }
 
 }  // namespace
@@ -84,23 +82,29 @@ SystemFolders SystemFolders::forWalkFrom(const QString& walkStart) {
 
 bool SystemFolders::excludes(const QString& hostFolder) const {
   constexpr size_t kDeepest = 256;
-  const QStringView parent = cleanParentOf(hostFolder);
-  bool answer = false;
-  const auto known = parent.isEmpty()
+  // Only clean paths are kept, so a plain name in a folder kept is clean.
+  const qsizetype slash = hostFolder.lastIndexOf('/');
+  const QStringView name = QStringView(hostFolder).sliced(slash + 1);
+  const QStringView parent = slash == 0 ? QStringView(u"/") : QStringView(hostFolder).first(slash);
+  const bool plainName = slash >= 0 && !name.isEmpty() && name != u"." && name != u"..";
+  const auto known = !plainName
                          ? answered_.rend()
                          : std::find_if(answered_.rbegin(), answered_.rend(),
                                         [&](const auto& asked) { return asked.first == parent; });
   if (known != answered_.rend() && !mountsAsWalked_.contains(hostFolder)) {
-    answer = known->second;
+    const bool answer = known->second;
     // Whatever was asked after the folder holding this one lies in the
     // subfolders the walk has left.
     answered_.erase(known.base(), answered_.end());
-  } else {
-    answer = excludesByMount(hostFolder);
+    answered_.emplace_back(hostFolder, answer);
+    return answer;
+  }
+  const bool answer = excludesByMount(hostFolder);
+  if (isCleanPath(hostFolder)) {
     if (answered_.size() >= kDeepest)
       answered_.clear();
+    answered_.emplace_back(hostFolder, answer);
   }
-  answered_.emplace_back(hostFolder, answer);
   return answer;
 }
 
