@@ -45,7 +45,11 @@ QModelIndex LazyListView::moveCursor(CursorAction action, Qt::KeyboardModifiers 
   return QListView::moveCursor(action, modifiers);
 }
 
+// Rows owed already stay owed: the list was out of sight, and comes into
+// sight only with a paint, which shows them.
 void LazyListView::rowsChanged() {
+  if (rowsOwed_)
+    return;
   rowsOwed_ = true;
   if (!visibleRegion().isEmpty())
     showOwedRows();
