@@ -9,6 +9,11 @@
 //   bench_walk walk <folder> memory <file>
 //                                      the same with the scan's memory kept in
 //                                      the file, read first and written after
+//   bench_walk start <drive>           the saver's start, scanning the drive
+//                                      (a letter the drives file maps), up to
+//                                      the playback window: prints
+//                                      "<milliseconds> <processor
+//                                      milliseconds>" from the process's start
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,6 +30,7 @@
 #include "platform/controls/file_list.h"
 #include "platform/controls/folder_list.h"
 #include "platform/desktop_platform.h"
+#include "program_windows.h"
 #include "search/scan_memory.h"
 #include "search/walk_folders.h"
 #include "startup/program.h"
@@ -116,6 +122,9 @@ int walk(const QString& root, bool shown, const QString& memoryFile, int argc, c
     };
   }
   FolderWalk folderWalk(program, {*dirList, *filList, *found, *count}, rules);
+  // As the scan window does before it walks: shown, activated and painted,
+  // the fonts loaded.
+  QCoreApplication::processEvents();
 
   QElapsedTimer timer;
   timer.start();
@@ -129,9 +138,52 @@ int walk(const QString& root, bool shown, const QString& memoryFile, int argc, c
   return 0;
 }
 
+// Ends the process as the playback window is shown, before it plays: from
+// there on the start no longer waits for the scan.
+class PlaybackShown : public QObject {
+ public:
+  explicit PlaybackShown(const QElapsedTimer& sinceMain) : sinceMain_(sinceMain) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* window = qobject_cast<QWidget*>(watched);
+    if (event->type() == QEvent::Show && window && window->isWindow() &&
+        window->windowTitle() == QStringLiteral("Reelvista")) {
+      std::printf("%lld %lld\n", static_cast<long long>(sinceMain_.elapsed()), cpuMilliseconds());
+      std::fflush(stdout);
+      std::_Exit(0);
+    }
+    return false;
+  }
+
+ private:
+  const QElapsedTimer& sinceMain_;
+};
+
+// The saver's start as main makes it, without the guard, with the settings
+// of a scan of the drive.
+int start(const QString& drive, const QElapsedTimer& sinceMain, int argc, char** argv) {
+  platform::Platform desktop = platform::makeDesktopPlatform(argc, argv);
+  Program program(desktop, programWindows());
+  program.state.setDefaults();
+  program.state.ScanDrive = drive;
+  PlaybackShown playbackShown(sinceMain);
+  QCoreApplication::instance()->installEventFilter(&playbackShown);
+  QWidget& scan = program.windows.winSeek();
+  desktop.desktop->letEventsRun();
+  scan.show();
+  return QCoreApplication::exec();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  QElapsedTimer sinceMain;
+  sinceMain.start();
+  if (argc == 3 && std::string(argv[1]) == "start") {
+    QApplication application(argc, argv);
+    return start(QString::fromLocal8Bit(argv[2]), sinceMain, argc, argv);
+  }
   if (argc == 4 && std::string(argv[1]) == "make") {
     makeTree(argv[2], std::stoi(argv[3]));
     return 0;
@@ -144,6 +196,7 @@ int main(int argc, char** argv) {
     return walk(QString::fromLocal8Bit(argv[2]), shown, memoryFile, argc, argv);
   }
   std::fprintf(stderr,
-               "usage: bench_walk make <folder> <scale> | walk <folder> [shown | memory <file>]\n");
+               "usage: bench_walk make <folder> <scale> | walk <folder> [shown | memory <file>] | "
+               "start <drive>\n");
   return 2;
 }

@@ -14,6 +14,15 @@ namespace platform {
 
 void QtDesktop::letEventsRun() {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
+  sinceEvents_.start();
+}
+
+// A look for events costs a system call and more than reading a folder
+// does; a few milliseconds' wait for a key or a click goes unnoticed.
+void QtDesktop::letDueEventsRun() {
+  constexpr qint64 kEventsEveryMs = 5;
+  if (!sinceEvents_.isValid() || sinceEvents_.elapsed() >= kEventsEveryMs)
+    letEventsRun();
 }
 
 int QtDesktop::showCursor(bool show) {

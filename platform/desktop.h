@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QRect>
 #include <functional>
 #include <vector>
@@ -26,6 +27,9 @@ class Desktop {
   // Lets pending window events run once (input, paint, queued calls), then
   // returns. Handlers nest through here.
   virtual void letEventsRun() = 0;
+  // The same for a loop that asks very often (a walk, at every folder): may
+  // skip the run when the last was a moment ago.
+  virtual void letDueEventsRun() { letEventsRun(); }
   // Raises (true) or lowers (false) the pointer's display count and returns
   // the new count; the pointer is visible over the program's windows while
   // the count is 0 or more. The count starts at 0.
@@ -49,6 +53,7 @@ class Desktop {
 class QtDesktop final : public Desktop {
  public:
   void letEventsRun() override;
+  void letDueEventsRun() override;
   int showCursor(bool show) override;
   std::vector<Monitor> monitors() const override;
   void watchMonitors(QObject& context, std::function<void()> changed) override;
@@ -58,6 +63,7 @@ class QtDesktop final : public Desktop {
 
  private:
   int cursorCount_ = 0;
+  QElapsedTimer sinceEvents_;
 };
 
 }  // namespace platform

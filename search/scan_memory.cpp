@@ -211,6 +211,7 @@ ScanMemory::ScanMemory(QString file, WalkKey key, platform::FolderTimesTable tim
     return;
   if (const std::optional<QByteArray> bytes = platform::readOwnFile(file_, maxBytes_))
     known_ = decodeMemory(*bytes, key_).value_or(RememberedFolders());
+  recalledFolders_.reserve(static_cast<size_t>(known_.size()));
 }
 
 ScanMemory ScanMemory::forWalk(const QString& file, const QString& start, const QString& patterns) {
@@ -224,7 +225,7 @@ std::shared_ptr<const FolderListing> ScanMemory::recall(const QString& folder,
   if (found == known_.cend() || found->stamp != now || !times_.trusts(now.device))
     return nullptr;
   ++recalled_;
-  next_.insert(folder, *found);
+  recalledFolders_.push_back(found);
   auto listing = std::make_shared<FolderListing>();
   listing->folders = found->folders;
   listing->files = found->files;
@@ -242,7 +243,9 @@ void ScanMemory::keep(const QString& folder, const FolderListing& listing) {
     if (patterns_.matches(file))
       remembered.files << file;
   }
-  next_.insert(folder, remembered);
+  // In the order the file list shows them, which then needs no sorting.
+  platform::sortNames(remembered.files);
+  keptFolders_.insert(folder, remembered);
 }
 
 bool ScanMemory::isTrustworthy(const FolderListing& listing) const {
@@ -254,10 +257,31 @@ bool ScanMemory::isTrustworthy(const FolderListing& listing) const {
                       [this](const QString& link) { return patterns_.matches(link); });
 }
 
+// Every folder remembered was taken from the memory, and no other was
+// kept: the memory would be written as it is.
+bool ScanMemory::learnedNothing() const {
+  if (!keptFolders_.isEmpty() || recalledFolders_.size() < static_cast<size_t>(known_.size()))
+    return false;
+  // A folder the walk came back to after a long way is taken twice.
+  std::vector<const RememberedFolder*> taken;
+  taken.reserve(recalledFolders_.size());
+  for (const auto& recalled : recalledFolders_)
+    taken.push_back(&recalled.value());
+  std::sort(taken.begin(), taken.end());
+  return std::unique(taken.begin(), taken.end()) - taken.begin() == known_.size();
+}
+
 void ScanMemory::save() const {
-  if (file_.isEmpty() || next_ == known_)
+  if (file_.isEmpty() || learnedNothing())
     return;
-  const QByteArray bytes = encodeMemory(key_, next_);
+  RememberedFolders next;
+  next.reserve(static_cast<qsizetype>(recalledFolders_.size()) + keptFolders_.size());
+  for (const auto& recalled : recalledFolders_)
+    next.insert(recalled.key(), recalled.value());
+  // Read from the disc after it was taken from the memory: the disc's.
+  for (auto kept = keptFolders_.cbegin(); kept != keptFolders_.cend(); ++kept)
+    next.insert(kept.key(), kept.value());
+  const QByteArray bytes = encodeMemory(key_, next);
   if (bytes.size() <= maxBytes_)
     platform::replaceOwnFile(file_, bytes);
 }

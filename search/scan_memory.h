@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "platform/files/directory_lister.h"
 #include "platform/files/folder_times.h"
@@ -79,6 +80,7 @@ class ScanMemory final : public platform::FolderRecall {
 
  private:
   bool isTrustworthy(const platform::FolderListing& listing) const;
+  bool learnedNothing() const;
 
   QString file_;
   WalkKey key_;
@@ -86,8 +88,11 @@ class ScanMemory final : public platform::FolderRecall {
   platform::FolderTimesTable times_;
   std::int64_t startedNs_;
   qint64 maxBytes_;
+  // What the next walk gets: the folders taken from the memory (known_ is
+  // left as read, so its iterators hold) and those read from the disc.
   RememberedFolders known_;
-  RememberedFolders next_;
+  std::vector<RememberedFolders::const_iterator> recalledFolders_;
+  RememberedFolders keptFolders_;
   int recalled_ = 0;
   int read_ = 0;
 };

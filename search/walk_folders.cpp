@@ -65,7 +65,7 @@ bool FolderWalk::WalkFolders(const QString& folder, const QString& returnTo) {
 
 bool FolderWalk::visit(const QString& folder, const QString& returnTo) {
   SearchActive = true;
-  program_.platform.desktop->letEventsRun();
+  program_.platform.desktop->letDueEventsRun();
   if (!SearchActive)
     return true;
   try {
@@ -114,9 +114,9 @@ bool FolderWalk::visitSubfolders(const QString& folder) {
 }
 
 // The files of the folder that dirList (and through it filList) shows. The
-// count label is written once for the folder's files: nothing can look at
-// it between two of them, and writing a label costs more than finding a
-// file.
+// found list and the count label take the folder's files at once: nothing
+// can look at them between two of its files, and each change of a list or
+// label costs more than finding a file.
 bool FolderWalk::recordFiles() {
   platform::FileList& filList = controls_.filList;
   const int count = filList.fileCount();
@@ -125,40 +125,40 @@ bool FolderWalk::recordFiles() {
   QString base = controls_.dirList.path();
   if (!base.endsWith('/'))
     base += '/';
-  QLabel& label = controls_.lblCount;
-  const int countedBefore = label.text().trimmed().toInt();
-  int counted = countedBefore;
+  QStringList entries;
+  entries.reserve(count);
   bool full = false;
   for (int i = 0; i < count && !full; ++i) {
     const QString name = filList.fileName(i);
     if (!fitsOnOneLine(name))
       continue;
-    full = listIsFull();
-    if (!full) {
-      record(base + name);
-      ++counted;
-    }
+    full = listIsFull(entries.size());
+    if (!full)
+      entries << record(base + name);
   }
-  if (counted != countedBefore)
-    label.setText(' ' + QString::number(counted));
+  if (!entries.isEmpty()) {
+    QLabel& label = controls_.lblCount;
+    label.setText(' ' + QString::number(label.text().trimmed().toInt() + entries.size()));
+    controls_.lstFoundFiles.addItems(entries);
+  }
   if (full && !rules_.listFullMessage.isEmpty())
     program_.platform.messages->show(rules_.listFullMessage);
   return full;
 }
 
-void FolderWalk::record(const QString& entry) {
-  controls_.lstFoundFiles.addItem(entry);
+QString FolderWalk::record(QString entry) {
   if (rules_.appendToPlayList) {
     SharedState& state = program_.state;
     ++state.PlayCount;
     state.PlayList[state.PlayCount] = entry;
   }
+  return entry;
 }
 
 // The shared play list stops the scan when it is full, as the found list
 // stops any walk.
-bool FolderWalk::listIsFull() const {
-  if (controls_.lstFoundFiles.count() >= rules_.foundCapacity)
+bool FolderWalk::listIsFull(qsizetype pending) const {
+  if (controls_.lstFoundFiles.count() + pending >= rules_.foundCapacity)
     return true;
   return rules_.appendToPlayList && program_.state.PlayCount >= kMaxPlayCount;
 }

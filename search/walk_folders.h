@@ -45,8 +45,9 @@ struct WalkRules {
 
 // Collects the files matching the file list's patterns from a folder tree:
 // depth first, a folder's own files after everything below it, the
-// subfolders of a folder last one first. Lets pending events run once per
-// folder, so the window's Cancel (clearing SearchActive) is seen there.
+// subfolders of a folder last one first. Lets pending events run at each
+// folder when due, so the window's Cancel (clearing SearchActive) is seen
+// there.
 // Stays on real files: never enters the system's pseudo file systems, and
 // passes over a folder it may not open or that went away since its parent
 // was listed.
@@ -71,8 +72,10 @@ class FolderWalk {
   bool visit(const QString& folder, const QString& returnTo);
   bool visitSubfolders(const QString& folder);
   bool recordFiles();
-  void record(const QString& entry);
-  bool listIsFull() const;
+  // Adds the entry to the play list when the walk fills it; returns it.
+  QString record(QString entry);
+  // With `pending` entries still to be added to the found list.
+  bool listIsFull(qsizetype pending) const;
   bool fail(const QString& description);
 
   Program& program_;

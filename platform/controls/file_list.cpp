@@ -20,31 +20,34 @@ std::shared_ptr<const FolderListing> readWhole(const QString& folder) {
 
 }  // namespace
 
+// Keeps the files it was last handed, so that a list whose rows are owed
+// (see LazyListView) stays as its view knows it.
 class FileList::Model final : public QAbstractListModel {
  public:
-  explicit Model(const FileList& list) : list_(list) {}
-
   int rowCount(const QModelIndex& parent) const override {
-    return parent.isValid() ? 0 : list_.fileCount();
+    return parent.isValid() ? 0 : static_cast<int>(matching_.size());
   }
 
   QVariant data(const QModelIndex& index, int role) const override {
-    if (role != Qt::DisplayRole || !index.isValid())
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount({}))
       return {};
-    return list_.fileName(index.row());
+    return listing_->files[matching_[static_cast<size_t>(index.row())]];
   }
 
-  void reset() {
+  void show(std::shared_ptr<const FolderListing> listing, std::vector<int> matching) {
     beginResetModel();
+    listing_ = std::move(listing);
+    matching_ = std::move(matching);
     endResetModel();
   }
 
  private:
-  const FileList& list_;
+  std::shared_ptr<const FolderListing> listing_;
+  std::vector<int> matching_;
 };
 
 FileList::FileList(const DriveTable& drives, QWidget* parent)
-    : LazyListView(parent), drives_(drives), model_(std::make_unique<Model>(*this)) {
+    : LazyListView(parent), drives_(drives), model_(std::make_unique<Model>()) {
   setUniformItemSizes(true);
   setEditTriggers(NoEditTriggers);
   setModel(model_.get());
@@ -59,7 +62,7 @@ void FileList::setPath(const QString& text) {
   auto listing = DirectoryLister::shared().list(folder);
   path_ = folder;
   if (listing != listing_)
-    show(std::move(listing));
+    showListing(std::move(listing));
 }
 
 void FileList::setPattern(const QString& patterns) {
@@ -67,7 +70,7 @@ void FileList::setPattern(const QString& patterns) {
     return;
   patterns_ = PatternList(patterns);
   if (listing_)
-    show(listing_);
+    showListing(listing_);
 }
 
 QString FileList::fileName(int index) const {
@@ -76,7 +79,7 @@ QString FileList::fileName(int index) const {
   return listing_->files[matching_[index]];
 }
 
-void FileList::show(std::shared_ptr<const FolderListing> listing) {
+void FileList::showListing(std::shared_ptr<const FolderListing> listing) {
   constexpr size_t kRecentFolders = 8;
   // A walk remembered only the files its patterns matched; others need
   // the folder read whole (the pattern box changed during the walk).
@@ -100,7 +103,11 @@ void FileList::show(std::shared_ptr<const FolderListing> listing) {
       recent_.erase(recent_.begin());
     recent_.push_back({listing_, patterns_.text(), matching_});
   }
-  model_->reset();
+  rowsChanged();
+}
+
+void FileList::showRows() {
+  model_->show(listing_, matching_);
 }
 
 }  // namespace platform

@@ -32,9 +32,12 @@ class FileList : public LazyListView {
   // The name of the file at the index, without its folder; empty out of range.
   QString fileName(int index) const;
 
+ protected:
+  void showRows() override;
+
  private:
   class Model;
-  void show(std::shared_ptr<const FolderListing> listing);
+  void showListing(std::shared_ptr<const FolderListing> listing);
 
   const DriveTable& drives_;
   std::unique_ptr<Model> model_;

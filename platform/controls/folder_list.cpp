@@ -113,43 +113,52 @@ QString resolveFolderPath(const DriveTable& drives, const QString& text,
 }
 
 // Rows: the folders from the root down to the current one, then its
-// subfolders, each indented one step deeper than the folder holding it.
+// subfolders, each indented one step deeper than the folder holding it. The
+// model keeps the folder it was last handed, so that a list whose rows are
+// owed (see LazyListView) stays as its view knows it.
 class FolderList::Model final : public QAbstractListModel {
  public:
-  explicit Model(const FolderList& list) : list_(list) {}
-
   int rowCount(const QModelIndex& parent) const override {
-    return parent.isValid() ? 0 : list_.above_.size() + list_.subfolderCount();
+    return parent.isValid() ? 0 : static_cast<int>(above_.size() + subfolders().size());
   }
 
   QVariant data(const QModelIndex& index, int role) const override {
     if (role != Qt::DisplayRole || !index.isValid())
       return {};
-    const int row = index.row();
-    const int above = list_.above_.size();
-    const int depth = std::min(row, above);
-    const QString name =
-        row < above ? lastName(list_.above_[row]) : list_.listing_->folders[row - above];
-    return QString(qsizetype{depth} * 2, ' ') + name;
+    const qsizetype row = index.row();
+    const qsizetype above = above_.size();
+    const qsizetype depth = std::min(row, above);
+    const QString name = row < above ? lastName(above_[row]) : subfolders()[row - above];
+    return QString(depth * 2, ' ') + name;
   }
 
-  void reset() {
+  void show(const QString& folder, std::shared_ptr<const FolderListing> listing) {
     beginResetModel();
+    above_ = foldersDownTo(folder);
+    listing_ = std::move(listing);
     endResetModel();
   }
 
+  int aboveCount() const { return static_cast<int>(above_.size()); }
+
  private:
-  const FolderList& list_;
+  const QStringList& subfolders() const {
+    static const QStringList none;
+    return listing_ ? listing_->folders : none;
+  }
+
+  QStringList above_;  // host paths from the root down to the folder
+  std::shared_ptr<const FolderListing> listing_;
 };
 
 FolderList::FolderList(const DriveTable& drives, QWidget* parent)
-    : LazyListView(parent), drives_(drives), model_(std::make_unique<Model>(*this)) {
+    : LazyListView(parent), drives_(drives), model_(std::make_unique<Model>()) {
   setUniformItemSizes(true);
   setEditTriggers(NoEditTriggers);
   setModel(model_.get());
   connect(this, &QListView::doubleClicked, this, [this](const QModelIndex& index) {
     try {
-      setPath(entry(index.row() - above_.size()));
+      setPath(entry(index.row() - model_->aboveCount()));
     } catch (const PlatformError&) {
       // The folder cannot be opened: the list stays where it is.
     }
@@ -167,12 +176,8 @@ void FolderList::setPath(const QString& text) {
   if (!moved && listing == listing_)
     return;  // a walk setting the folder it stands in: nothing to show anew
   path_ = folder;
-  above_ = foldersDownTo(folder);
   listing_ = std::move(listing);
-  // After the reset nothing is highlighted, which reads as the current
-  // folder (-1); highlighting its row would lay out the whole list at once,
-  // for every folder a walk passes through.
-  model_->reset();
+  rowsChanged();
   if (moved)
     emit changed();
 }
@@ -182,6 +187,8 @@ void FolderList::setPath(const QString& text) {
 bool FolderList::listsSubfolder(const QString& text) const {
   if (!listing_ || !text.startsWith(path_))
     return false;
+  if (listing_ == givenFrom_ && text == given_)
+    return true;
   const qsizetype start = path_.endsWith('/') ? path_.size() : path_.size() + 1;
   if (text.size() <= start || (start > path_.size() && text[path_.size()] != '/'))
     return false;
@@ -190,28 +197,39 @@ bool FolderList::listsSubfolder(const QString& text) const {
          std::binary_search(listing_->folders.begin(), listing_->folders.end(), name, sortsBefore);
 }
 
+// After the reset nothing is highlighted, which reads as the current folder
+// (-1); highlighting its row would lay out the whole list at once, for every
+// folder a walk passes through.
+void FolderList::showRows() {
+  model_->show(path_, listing_);
+}
+
 int FolderList::subfolderCount() const {
   return listing_ ? static_cast<int>(listing_->folders.size()) : 0;
 }
 
 QString FolderList::entry(int index) const {
-  if (index >= 0)
-    return index < subfolderCount() ? joined(path_, listing_->folders[index]) : QString();
-  const qsizetype row = above_.size() + index;
-  return row >= 0 ? above_[row] : QString();
+  if (index >= 0) {
+    if (index >= subfolderCount())
+      return {};
+    given_ = joined(path_, listing_->folders[index]);
+    givenFrom_ = listing_;
+    return given_;
+  }
+  const QStringList above = foldersDownTo(path_);
+  const qsizetype row = above.size() + index;
+  return row >= 0 ? above[row] : QString();
 }
 
+// Rows still owed are shown with nothing highlighted.
 int FolderList::highlightedIndex() const {
   const QModelIndex current = currentIndex();
-  return current.isValid() ? current.row() - static_cast<int>(above_.size()) : -1;
+  return current.isValid() && !rowsOwed() ? current.row() - model_->aboveCount() : -1;
 }
 
 void FolderList::setHighlightedIndex(int index) {
-  setCurrentIndex(model_->index(rowOf(index), 0));
-}
-
-int FolderList::rowOf(int index) const {
-  return static_cast<int>(above_.size()) + index;
+  showOwedRows();
+  setCurrentIndex(model_->index(model_->aboveCount() + index, 0));
 }
 
 void FolderList::focusOutEvent(QFocusEvent* event) {

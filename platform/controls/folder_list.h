@@ -56,17 +56,20 @@ class FolderList : public LazyListView {
 
  protected:
   void focusOutEvent(QFocusEvent* event) override;
+  void showRows() override;
 
  private:
   class Model;
-  int rowOf(int index) const;
   bool listsSubfolder(const QString& text) const;
 
   const DriveTable& drives_;
   std::unique_ptr<Model> model_;
   QString path_;
-  QStringList above_;  // host paths from the root down to the current folder
   std::shared_ptr<const FolderListing> listing_;
+  // The subfolder path handed out last, and the listing it came from: a
+  // walk goes there next.
+  mutable QString given_;
+  mutable std::shared_ptr<const FolderListing> givenFrom_;
 };
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
+#include <algorithm>
 
 namespace platform {
 namespace {
@@ -41,6 +42,23 @@ bool isAtOrBelow(const QString& path, const QString& folder) {
   return path.startsWith(folder) && (path.size() == folder.size() || path[folder.size()] == '/');
 }
 
+// A path from the root without "." or ".." parts, doubled or trailing
+// slashes.
+bool isCleanPath(const QString& path) {
+  if (!path.startsWith('/'))
+    return false;
+  qsizetype start = 1;
+  for (qsizetype at = 1; at <= path.size(); ++at) {
+    if (at < path.size() && path[at] != '/')
+      continue;
+    const QStringView part = QStringView(path).sliced(start, at - start);
+    if ((part.isEmpty() && path.size() > 1) || part == u"." || part == u"..")
+      return false;
+    start = at + 1;
+  }
+  return true;
+}
+
 }  // namespace
 
 SystemFolders::SystemFolders(std::vector<Mount> mounts, const QString& walkStart,
@@ -50,8 +68,12 @@ SystemFolders::SystemFolders(std::vector<Mount> mounts, const QString& walkStart
       realStart_(realStart.isEmpty() ? start_ : QDir::cleanPath(realStart)) {
   if (mounts_.empty())
     mounts_ = kUsualKernelMounts;
-  for (Mount& mount : mounts_)
+  for (Mount& mount : mounts_) {
     mount.folder = QDir::cleanPath(mount.folder);
+    mountsAsWalked_.insert(mount.folder);
+    if (isAtOrBelow(mount.folder, realStart_))
+      mountsAsWalked_.insert(QDir::cleanPath(start_ + '/' + mount.folder.mid(realStart_.size())));
+  }
 }
 
 SystemFolders SystemFolders::forWalkFrom(const QString& walkStart) {
@@ -59,6 +81,34 @@ SystemFolders SystemFolders::forWalkFrom(const QString& walkStart) {
 }
 
 bool SystemFolders::excludes(const QString& hostFolder) const {
+  constexpr size_t kDeepest = 256;
+  // Only clean paths are kept, so a plain name in a folder kept is clean.
+  const qsizetype slash = hostFolder.lastIndexOf('/');
+  const QStringView name = QStringView(hostFolder).sliced(slash + 1);
+  const QStringView parent = slash == 0 ? QStringView(u"/") : QStringView(hostFolder).first(slash);
+  const bool plainName = slash >= 0 && !name.isEmpty() && name != u"." && name != u"..";
+  const auto known = !plainName
+                         ? answered_.rend()
+                         : std::find_if(answered_.rbegin(), answered_.rend(),
+                                        [&](const auto& asked) { return asked.first == parent; });
+  if (known != answered_.rend() && !mountsAsWalked_.contains(hostFolder)) {
+    const bool answer = known->second;
+    // Whatever was asked after the folder holding this one lies in the
+    // subfolders the walk has left.
+    answered_.erase(known.base(), answered_.end());
+    answered_.emplace_back(hostFolder, answer);
+    return answer;
+  }
+  const bool answer = excludesByMount(hostFolder);
+  if (isCleanPath(hostFolder)) {
+    if (answered_.size() >= kDeepest)
+      answered_.clear();
+    answered_.emplace_back(hostFolder, answer);
+  }
+  return answer;
+}
+
+bool SystemFolders::excludesByMount(const QString& hostFolder) const {
   const QString folder = realPathOf(hostFolder);
   const Mount* mount = holding(folder);
   if (!mount)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
+#include <utility>
 #include <vector>
 
 #include "platform/files/drive_table.h"
@@ -31,12 +33,20 @@ class SystemFolders {
   bool excludes(const QString& hostFolder) const;
 
  private:
+  bool excludesByMount(const QString& hostFolder) const;
   const Mount* holding(const QString& realFolder) const;
   QString realPathOf(const QString& folder) const;
 
   std::vector<Mount> mounts_;
   QString start_;
   QString realStart_;
+  // The mount folders as the walk names them: below its start by the
+  // start's name, elsewhere by their own.
+  QSet<QString> mountsAsWalked_;
+  // The folders asked for last with their answers, the walk's way down to
+  // where it is now: a folder nothing is mounted on has the answer of the
+  // folder holding it.
+  mutable std::vector<std::pair<QString, bool>> answered_;
 };
 
 }  // namespace platform

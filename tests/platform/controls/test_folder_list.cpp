@@ -15,6 +15,7 @@
 #include "support/qt_printers.h"
 #include "support/temp_folder.h"
 #include "support/unprivileged.h"
+#include "support/wait.h"
 
 using platform::ErrorNumber;
 using platform::FileList;
@@ -110,6 +111,38 @@ TEST(FolderList, DrivePathsLeadToTheDrivesFolderFoundWithoutRegardToCase) {
   EXPECT_EQ(failureOf([&] { list.setPath("D:\\clip.mpg"); }), ErrorNumber::PathNotFound);
   EXPECT_EQ(list.path(), folder / "disc") << "a failed change leaves the list as it was";
   EXPECT_EQ(changes, 7);
+}
+
+// Lists out of sight (the scan window's) tell their views of new rows only
+// once they are seen; what they say in the meantime is already the new.
+TEST(FolderList, AListOutOfSightShowsItsRowsWhenSeen) {
+  TempFolder folder;
+  folder.write("disc/a/x.avi", "x");
+  folder.write("disc/b/y.avi", "y");
+  platform::scripted::ScriptedDriveTable drives;
+  FolderList dirList(drives);
+  FileList filList(drives);
+  filList.setPattern("*.avi");
+  dirList.setPath(folder / "disc");
+  dirList.setPath(folder / "disc/a");
+  filList.setPath(dirList.path());
+  EXPECT_EQ(dirList.model()->rowCount(), 0);
+  EXPECT_EQ(filList.model()->rowCount(), 0);
+  EXPECT_EQ(dirList.entry(-2), folder / "disc");
+  EXPECT_EQ(files(filList), QStringList({"x.avi"}));
+  EXPECT_EQ(dirList.highlightedIndex(), -1);
+
+  dirList.show();
+  filList.show();
+  ASSERT_TRUE(waitRunningEvents(
+      [&] { return dirList.model()->rowCount() > 0 && filList.model()->rowCount() > 0; }, 5000));
+  const QStringList above = QDir::cleanPath(folder / "disc/a").split('/', Qt::SkipEmptyParts);
+  EXPECT_EQ(dirList.model()->rowCount(), above.size() + 1);
+  EXPECT_EQ(dirList.model()->index(above.size(), 0).data().toString().trimmed(), "a");
+  EXPECT_EQ(filList.model()->index(0, 0).data().toString(), "x.avi");
+  dirList.setPath(folder / "disc/b");
+  EXPECT_EQ(dirList.model()->index(above.size(), 0).data().toString().trimmed(), "b")
+      << "seen: at once";
 }
 
 TEST(FolderList, AFolderThisUserMayNotReadIsRefused) {

@@ -71,3 +71,35 @@ TEST(SystemFolders, WithoutAMountTableTheKernelsUsualFoldersStayOut) {
   EXPECT_TRUE(noTable.excludes("/sys"));
   EXPECT_FALSE(noTable.excludes("/run/media/me/disc"));
 }
+
+// A walk asks for the subfolders of one folder after another, with deeper
+// ones in between; a mount among them is still told apart, by whatever name
+// the walk reached it.
+TEST(SystemFolders, AMountAmongTheSubfoldersAWalkAsksForInTurnIsToldApart) {
+  struct Asked {
+    const char* folder;
+    bool excluded;
+  };
+  const std::vector<std::pair<SystemFolders, std::vector<Asked>>> walks = {
+      {walkFrom("/"),
+       {{"/srv", false},
+        {"/srv/a", false},
+        {"/srv/a/b", false},
+        {"/srv/share", true},
+        {"/srv/share/x", true},
+        {"/srv/z", false},
+        {"/srv/a/../share", true},
+        {"/mnt/hidden/a", false},
+        {"/mnt/hidden/nfs", false}}},
+      {walkFrom("/home/me/share", "/srv/share"),
+       {{"/home/me/share/films", false},
+        {"/home/me/share/films/a", false},
+        {"/home/me/share/remote", true},
+        {"/home/me/share/remote/deep", true},
+        {"/home/me/share/z", false}}},
+  };
+  for (const auto& [folders, asked] : walks) {
+    for (const Asked& each : asked)
+      EXPECT_EQ(folders.excludes(each.folder), each.excluded) << each.folder;
+  }
+}
