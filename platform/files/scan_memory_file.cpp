@@ -16,24 +16,13 @@
 namespace platform {
 namespace {
 
-bool writeAll(int fd, const QByteArray& bytes) {
-  qsizetype written = 0;
-  while (written < bytes.size()) {
-    const ssize_t count =
-        ::write(fd, bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
-    if (count < 0 && errno == EINTR)
-      continue;
-    if (count <= 0)
-      return false;
-    written += count;
-  }
-  return true;
-}
-
-bool readAll(int fd, QByteArray& bytes) {
+// Moves size bytes through read(2) or write(2), which may move fewer a
+// call or be interrupted.
+template <typename Move>
+bool moveAll(qsizetype size, Move move) {
   qsizetype done = 0;
-  while (done < bytes.size()) {
-    const ssize_t count = ::read(fd, bytes.data() + done, static_cast<size_t>(bytes.size() - done));
+  while (done < size) {
+    const ssize_t count = move(done, static_cast<size_t>(size - done));
     if (count < 0 && errno == EINTR)
       continue;
     if (count <= 0)
@@ -41,6 +30,18 @@ bool readAll(int fd, QByteArray& bytes) {
     done += count;
   }
   return true;
+}
+
+bool writeAll(int fd, const QByteArray& bytes) {
+  return moveAll(bytes.size(), [&](qsizetype done, size_t left) {
+    return ::write(fd, bytes.constData() + done, left);
+  });
+}
+
+bool readAll(int fd, QByteArray& bytes) {
+  return moveAll(bytes.size(), [&](qsizetype done, size_t left) {
+    return ::read(fd, bytes.data() + done, left);
+  });
 }
 
 // No flush to the disc: a file cut short by a crash is found damaged and

@@ -330,37 +330,28 @@ void ScreenLock::restack() {
     xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_STACK_MODE, top);
 }
 
-// Unlocked: the stage is below every playback window (the root's children
-// come bottom first).
+// Unlocked: the stage is below every playback window.
 bool ScreenLock::underThePlayback() const {
-  const auto tree =
-      own(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root()), nullptr));
-  if (!tree)
-    return false;
-  const xcb_window_t* children = xcb_query_tree_children(tree.get());
-  const int count = xcb_query_tree_children_length(tree.get());
-  const std::vector<xcb_window_t> playbacks = playbackTopLevels();
-  for (int i = 0; i < count; ++i) {
-    if (children[i] == stage_)
-      return true;
-    if (std::find(playbacks.begin(), playbacks.end(), children[i]) != playbacks.end())
-      return false;
-  }
-  return false;
+  std::vector<xcb_window_t> windows = playbackTopLevels();
+  windows.push_back(stage_);
+  return lowestOnRoot(windows) == stage_;
 }
 
-// The root's children come bottom first; a playback window that is gone is
-// among them no more.
 xcb_window_t ScreenLock::lowestPlayback() const {
+  return lowestOnRoot(playbackTopLevels());
+}
+
+// The lowest of the windows among the root's children (they come bottom
+// first); a window that is gone is among them no more.
+xcb_window_t ScreenLock::lowestOnRoot(const std::vector<xcb_window_t>& windows) const {
   const auto tree =
       own(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root()), nullptr));
-  const std::vector<xcb_window_t> playbacks = playbackTopLevels();
   if (!tree)
-    return playbacks.empty() ? XCB_NONE : playbacks.front();
+    return XCB_NONE;
   const xcb_window_t* children = xcb_query_tree_children(tree.get());
   const int count = xcb_query_tree_children_length(tree.get());
   for (int i = 0; i < count; ++i) {
-    if (std::find(playbacks.begin(), playbacks.end(), children[i]) != playbacks.end())
+    if (std::find(windows.begin(), windows.end(), children[i]) != windows.end())
       return children[i];
   }
   return XCB_NONE;

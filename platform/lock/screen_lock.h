@@ -84,6 +84,7 @@ class ScreenLock {
   bool childrenEndWith(xcb_window_t parent, const std::vector<xcb_window_t>& wanted) const;
   bool mapped(xcb_window_t window) const;
   xcb_window_t lowestPlayback() const;
+  xcb_window_t lowestOnRoot(const std::vector<xcb_window_t>& windows) const;
   std::vector<xcb_window_t> playbackTopLevels() const;
   xcb_window_t parentOf(xcb_window_t window) const;
   xcb_window_t topLevel(xcb_window_t window) const;

@@ -18,6 +18,7 @@
 #include <optional>
 #include <thread>
 
+#include "platform/lock/compositing.h"
 #include "platform/lock/pam_check.h"
 #include "support/lock_steps.h"
 #include "support/media.h"
@@ -202,15 +203,9 @@ class Desktop {
 bool compositorRuns() {
   const std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> x(
       xcb_connect(nullptr, nullptr), &xcb_disconnect);
-  const char name[] = "_NET_WM_CM_S0";
-  const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
-      xcb_intern_atom_reply(x.get(), xcb_intern_atom(x.get(), 0, sizeof name - 1, name), nullptr),
-      &std::free);
-  const std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> owner(
-      xcb_get_selection_owner_reply(
-          x.get(), xcb_get_selection_owner(x.get(), atom ? atom->atom : XCB_NONE), nullptr),
-      &std::free);
-  return owner && owner->owner != XCB_NONE;
+  return platform::CompositingManager(x.get(),
+                                      xcb_setup_roots_iterator(xcb_get_setup(x.get())).data)
+      .runs();
 }
 
 double shareAtMiddle(const QColor& colour) {
