@@ -101,6 +101,14 @@ class ProgramMonitors : public testing::TestWithParam<Layout> {
     return *std::find_if(all.begin(), all.end(), playsSound);
   }
 
+  // For a failure's message: each player, and whether it is heard.
+  std::string playersHeard() const {
+    std::string said;
+    for (const qint64 player : players())
+      said += " " + std::to_string(player) + (playsSound(player) ? " heard" : " quiet");
+    return said;
+  }
+
   int playbackWindows() const { return int(saver_->shownWindows(kPlaybackTitle).size()); }
 
   const PamMatrix pam_{platform::currentUserName() + ":" + kPassword.toUtf8() + ":reelvista\n"};
@@ -149,12 +157,12 @@ TEST_P(ProgramMonitors, EveryMonitorPlaysItsOwnClipAndFollowsMonitorsThatComeAnd
   DummyXorg::makePrimary(other);
   EXPECT_TRUE(
       waitUntil([&] { return heardPlayer() != 0 && heardPlayer() != heard; }, kClipChangeMs))
-      << "the sound moves to the new primary's player";
+      << "the sound moves to the new primary's player:" << playersHeard();
   const qint64 heardThere = heardPlayer();
   DummyXorg::makePrimary(layout.primary);
   EXPECT_TRUE(
       waitUntil([&] { return heardPlayer() != 0 && heardPlayer() != heardThere; }, kClipChangeMs))
-      << "and back";
+      << "and back:" << playersHeard();
 
   // The rightmost: xrandr moves the others left to fill a gap at 0.
   const auto rightmost = std::max_element(monitors.begin(), monitors.end(),
