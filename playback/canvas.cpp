@@ -224,13 +224,15 @@ void Canvas::placeOnMonitor() {
 }
 
 // A player that gains the sound moves on to the next file at once, which
-// it plays heard; one that loses it goes quiet at once.
+// it plays heard. One that loses it goes quiet at once, and moves on too:
+// muted, it would hold its sound output to the end of a clip that may last
+// an hour, and the sound would only be wholly where it belongs then.
 void Canvas::setSound(bool heard) {
   if (heard == sound_)
     return;
   sound_ = heard;
   Reelvista1->setSoundOutput(heard);
-  if (heard && covered_ && !program_.state.Exiting) {
+  if (covered_ && !program_.state.Exiting) {
     placePlayer();
     ChangeMovie();
   }

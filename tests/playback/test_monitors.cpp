@@ -80,9 +80,13 @@ TEST(Monitors, EachMonitorPlaysInPlaceThePrimaryIsHeardAndChangesWaitForThePromp
   EXPECT_EQ(first.monitor(), kLeft) << "the first window takes the place of the one that went";
   EXPECT_TRUE(playerOf(&first).heard);
 
+  const qsizetype callsBefore = playerOf(&first).calls.size();
   desktop.desktop.changeMonitors({{kRight, true}, {kLeft, false}});
   ASSERT_TRUE(waitFor([&] { return monitors.canvases().size() == 2; }));
   EXPECT_FALSE(playerOf(&first).heard) << "the sound follows the primary";
+  const QString fileName = QStringLiteral("put %1 \"/clips/").arg(int(platform::Dispid::FileName));
+  EXPECT_TRUE(playerOf(&first).calls.mid(callsBefore).join('\n').contains(fileName))
+      << "and the player that lost it moves on, not holding a sound output muted";
   EXPECT_TRUE(playerOf(monitors.canvases()[1]).heard);
   EXPECT_TRUE(monitors.canvases()[1]->isPlaying());
 }
