@@ -294,12 +294,10 @@ void ScreenLock::keepKeptWindows() {
   }
 }
 
-// The stage on top of its parent's children, the kept windows on top of
-// the stage's, in their order.
+// The stage on top of its parent's children (placeStage has just put it
+// there), the kept windows on top of the stage's, in their order.
 bool ScreenLock::stackedAsItShouldBe() const {
-  const auto stage =
-      own(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, stage_), nullptr));
-  return stage && childrenEndWith(stage->parent, {stage_}) && childrenEndWith(stage_, kept_);
+  return childrenEndWith(stageParent_, {stage_}) && childrenEndWith(stage_, kept_);
 }
 
 bool ScreenLock::childrenEndWith(xcb_window_t parent,
