@@ -146,9 +146,10 @@ class Guard {
 };
 
 // The screen is black and both grabs hold before the saver even starts, so
-// that no key typed meanwhile reaches another program.
+// that no key typed meanwhile reaches another program. The grabs come
+// first: a key typed as the screen goes black must not reach the window
+// that had the focus.
 bool Guard::lockFirst() {
-  screen_.cover();
   const Clock::time_point deadline = Clock::now() + kGrabDeadline;
   milliseconds retry = kFirstGrabRetry;
   while (!screen_.grab()) {
@@ -157,6 +158,7 @@ bool Guard::lockFirst() {
     ::usleep(static_cast<useconds_t>(retry.count() * 1000));
     retry = std::min(retry * 2, kGrabRetry);
   }
+  screen_.cover();
   input_.learnKeysDown();
   // The machine may sleep now: the screen is covered and held.
   releaseSleepLock();

@@ -268,7 +268,8 @@ TEST_F(ProgramLockAttacks, KeysTypedAsItStartsStopAtTheBlackScreen) {
 }
 
 // A lock that cannot hold the keyboard or the pointer is no lock: it ends
-// with 1 before it starts the saver, and the desktop stays in view.
+// with 1 before it starts the saver, and the desktop stays in view all the
+// while (the input is taken before the screen goes black).
 TEST_F(ProgramLockAttacks, AGrabHeldElsewhereAtTheStartLocksNothing) {
   writePlayList();
   saver.requirePassword(pam);
@@ -278,15 +279,18 @@ TEST_F(ProgramLockAttacks, AGrabHeldElsewhereAtTheStartLocksNothing) {
     ASSERT_TRUE(other.held()) << name;
     saver.start({"/S"});
     bool saverStarted = false;
+    bool blackened = false;
     waitUntil(
         [&] {
           saverStarted = saverStarted || saver.saverProcessId() != 0;
+          blackened = blackened || !desktop.inView();
           return saver.waitForExit(0).has_value();
         },
         25000);
     const std::optional<int> status = saver.waitForExit(0);
     EXPECT_EQ(status, 1) << name << " held elsewhere";
     EXPECT_FALSE(saverStarted) << name << " held elsewhere";
+    EXPECT_FALSE(blackened) << name << " held elsewhere";
     EXPECT_TRUE(desktop.waitForView(true, 5000)) << name << " held elsewhere";
     if (!status)
       ::kill(static_cast<pid_t>(saver.processId()), SIGTERM);
