@@ -156,6 +156,10 @@ std::optional<int> ProgramRun::waitForExit(int milliseconds) {
 }
 
 QString ProgramRun::standardError() {
+  // QProcess reads the program's pipes only while it waits: a look without
+  // waiting takes in what has come so far.
+  if (process_->state() == QProcess::Running)
+    process_->waitForFinished(0);
   return QString::fromLocal8Bit(process_->readAllStandardError());
 }
 
