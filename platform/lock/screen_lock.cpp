@@ -49,8 +49,10 @@ ScreenLock::~ScreenLock() {
     xcb_ungrab_keyboard(connection_, XCB_CURRENT_TIME);
     xcb_ungrab_pointer(connection_, XCB_CURRENT_TIME);
   }
-  if (stage_ != XCB_NONE)
-    xcb_destroy_window(connection_, stage_);
+  for (const xcb_window_t window : {stage_, backstop_}) {
+    if (window != XCB_NONE)
+      xcb_destroy_window(connection_, window);
+  }
   releaseOverlay();
   if (cursor_ != XCB_NONE)
     xcb_free_cursor(connection_, cursor_);
@@ -60,6 +62,8 @@ ScreenLock::~ScreenLock() {
 void ScreenLock::cover() {
   mode_ = Mode::Locked;
   makeStage();
+  if (backstop_ == XCB_NONE)
+    backstop_ = makeBlackWindow("Reelvista cover, behind");
   watchSubstructure(stage_);
   repair();
 }
@@ -123,23 +127,27 @@ void ScreenLock::releaseOverlay() {
   overlay_ = XCB_NONE;
 }
 
+// The stage is made on the root and moved to where it belongs before it is
+// first shown.
 void ScreenLock::makeStage() {
-  if (stage_ != XCB_NONE)
-    return;
-  stage_ = xcb_generate_id(connection_);
-  // Override-redirect where it is a child of the root, so that no window
-  // manager frames or moves it. It is made on the root and moved to where it
-  // belongs before it is first shown.
+  if (stage_ == XCB_NONE)
+    stage_ = makeBlackWindow("Reelvista cover");
+}
+
+// A black window on the root, the screen's size. Override-redirect where it
+// is a child of the root, so that no window manager frames or moves it.
+xcb_window_t ScreenLock::makeBlackWindow(std::string_view name) {
+  const xcb_window_t window = xcb_generate_id(connection_);
   const std::uint32_t values[] = {screen_->black_pixel, 1, invisibleCursor()};
-  xcb_create_window(connection_, XCB_COPY_FROM_PARENT, stage_, root(), 0, 0,
+  xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window, root(), 0, 0,
                     screen_->width_in_pixels, screen_->height_in_pixels, 0,
                     XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual,
                     XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_CURSOR, values);
   // A name, for whoever looks at the screen's windows (xwininfo -tree).
-  constexpr std::string_view name = "Reelvista cover";
-  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, stage_, XCB_ATOM_WM_NAME, XCB_ATOM_STRING,
+  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING,
                       8, name.size(), name.data());
-  markOpaque(connection_, stage_);
+  markOpaque(connection_, window);
+  return window;
 }
 
 bool ScreenLock::grab() {
@@ -211,17 +219,19 @@ ScreenLock::Repair ScreenLock::repairFor(const xcb_generic_event_t& event) {
   }
   if (type == XCB_UNMAP_NOTIFY) {
     const xcb_window_t window = reinterpret_cast<const xcb_unmap_notify_event_t&>(event).window;
-    return window == stage_ || window == overlay_ ? Repair::Now : Repair::Soon;
+    return window == stage_ || window == overlay_ || window == backstop_ ? Repair::Now
+                                                                         : Repair::Soon;
   }
   if (!stacking)
     return Repair::None;
   // Beside the stage, another client's window may have come over it, and a
-  // compositing manager paints it at its next frame: at once. Inside the
-  // stage, a window of the saver's moved, maybe by the saver itself.
+  // compositing manager paints it at its next frame: at once. Beside the
+  // backstop under the overlay window, or inside the stage (a window of the
+  // saver's moved, maybe by the saver itself): in a moment.
   const xcb_window_t parent = parentInEvent(event);
   if (parent == stageParent_)
     return Repair::Now;
-  return parent == stage_ ? Repair::Soon : Repair::None;
+  return parent == root() || parent == stage_ ? Repair::Soon : Repair::None;
 }
 
 void ScreenLock::repair() {
@@ -229,9 +239,11 @@ void ScreenLock::repair() {
     return;
   if (mode_ == Mode::Locked)
     placeStage();
-  followRootSize();
+  followRootSize(stage_);
   if (mode_ == Mode::Locked) {
-    showStage(true);
+    followRootSize(backstop_);
+    show(backstop_, true);
+    show(stage_, true);
     keepKeptWindows();
     if (!stackedAsItShouldBe())
       restack();
@@ -241,41 +253,41 @@ void ScreenLock::repair() {
     // override-redirect window over the windows they manage, the playback
     // among them, wherever it is stacked. Each monitor has a playback
     // window of its own: the stage stays away.
-    showStage(false);
+    show(stage_, false);
   } else {
-    showStage(true);
+    show(stage_, true);
     if (!underThePlayback())
       restack();
   }
   xcb_flush(connection_);
 }
 
-void ScreenLock::followRootSize() {
+void ScreenLock::followRootSize(xcb_window_t window) {
   const auto geometry =
       own(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, root()), nullptr));
   if (!geometry)
     return;
-  const auto stage =
-      own(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, stage_), nullptr));
+  const auto now =
+      own(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr));
   // Only when it is not so already: each change tells every client that
   // watches the root, this one too, whose repair would then come again.
-  if (!stage || stage->x != 0 || stage->y != 0 || stage->width != geometry->width ||
-      stage->height != geometry->height) {
+  if (!now || now->x != 0 || now->y != 0 || now->width != geometry->width ||
+      now->height != geometry->height) {
     const std::uint32_t values[] = {0, 0, geometry->width, geometry->height};
-    xcb_configure_window(connection_, stage_,
+    xcb_configure_window(connection_, window,
                          XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
                              XCB_CONFIG_WINDOW_HEIGHT,
                          values);
   }
 }
 
-void ScreenLock::showStage(bool shown) {
-  if (mapped(stage_) == shown)
+void ScreenLock::show(xcb_window_t window, bool shown) {
+  if (mapped(window) == shown)
     return;
   if (shown)
-    xcb_map_window(connection_, stage_);
+    xcb_map_window(connection_, window);
   else
-    xcb_unmap_window(connection_, stage_);
+    xcb_unmap_window(connection_, window);
 }
 
 // A window of the saver's that another client took away, hid or moved out
@@ -294,10 +306,14 @@ void ScreenLock::keepKeptWindows() {
   }
 }
 
-// The stage on top of its parent's children (placeStage has just put it
-// there), the kept windows on top of the stage's, in their order.
+// The backstop on top of the root's children and the stage on top of its
+// parent's (placeStage has just put it there), over the backstop where
+// that is the root; the kept windows on top of the stage's, in their order.
 bool ScreenLock::stackedAsItShouldBe() const {
-  return childrenEndWith(stageParent_, {stage_}) && childrenEndWith(stage_, kept_);
+  if (stageParent_ == root())
+    return childrenEndWith(root(), {backstop_, stage_}) && childrenEndWith(stage_, kept_);
+  return childrenEndWith(root(), {backstop_}) && childrenEndWith(stageParent_, {stage_}) &&
+         childrenEndWith(stage_, kept_);
 }
 
 bool ScreenLock::childrenEndWith(xcb_window_t parent,
@@ -323,6 +339,7 @@ void ScreenLock::restack() {
     return;
   }
   const std::uint32_t top[] = {XCB_STACK_MODE_ABOVE};
+  xcb_configure_window(connection_, backstop_, XCB_CONFIG_WINDOW_STACK_MODE, top);
   xcb_configure_window(connection_, stage_, XCB_CONFIG_WINDOW_STACK_MODE, top);
   for (const xcb_window_t window : kept_)
     xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_STACK_MODE, top);

@@ -3,6 +3,7 @@
 #include <xcb/xcb.h>
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "platform/lock/compositing.h"
@@ -22,7 +23,10 @@ namespace platform {
 // while one runs the stage is a window of the root's that it paints like
 // any other: the top one, marked opaque, raised again at once whenever
 // another window comes over it. The stage moves between the two as
-// compositing managers come and go.
+// compositing managers come and go. Under the stage, a second black
+// window, the backstop, is kept on top of the root's children all the
+// while: a compositing manager that starts paints it at its first frame,
+// before the stage has come out of the overlay window.
 //
 // Unlocked, the stage only goes under the playback windows (one a
 // monitor), so that whatever they do not cover is black too, and only
@@ -71,12 +75,13 @@ class ScreenLock {
   enum class Mode { Off, Locked, Under };
   xcb_window_t root() const { return screen_->root; }
   void makeStage();
+  xcb_window_t makeBlackWindow(std::string_view name);
   void placeStage();
   void holdOverlay();
   void releaseOverlay();
   void watchSubstructure(xcb_window_t window);
-  void followRootSize();
-  void showStage(bool shown);
+  void followRootSize(xcb_window_t window);
+  void show(xcb_window_t window, bool shown);
   void keepKeptWindows();
   void restack();
   bool stackedAsItShouldBe() const;
@@ -96,7 +101,8 @@ class ScreenLock {
   Mode mode_ = Mode::Off;
   std::uint8_t randrEvents_ = 0;  // the first RandR event code, 0 without RandR
   xcb_window_t stage_ = XCB_NONE;
-  xcb_window_t overlay_ = XCB_NONE;  // held while the stage is in it
+  xcb_window_t backstop_ = XCB_NONE;  // locked: on the root, under everything of ours
+  xcb_window_t overlay_ = XCB_NONE;   // held while the stage is in it
   xcb_window_t stageParent_ = XCB_NONE;
   std::vector<xcb_window_t> playbacks_;  // unlocked: the windows the stage goes under
   std::vector<xcb_window_t> kept_;

@@ -5,6 +5,7 @@
 // or not; the clip plays, the prompt is drawn as with no compositor, the
 // password ends the run, and a notification never shows over the lock.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <xcb/xcb.h>
 
 #include <QElapsedTimer>
@@ -294,7 +295,7 @@ TEST_P(ProgramCompositors, LockedNothingOfTheDesktopShowsAndThePromptIsDrawn) {
   }
   ScreenWatch watch;
   startSaver(true);
-  // The guard takes the keyboard once its black window is up.
+  // The guard takes the keyboard, then shows its black window.
   ASSERT_TRUE(waitForBothGrabsHeldElsewhere(kStartMs));
   watch.arm();
   ASSERT_TRUE(waitUntil([&] { return shareAtMiddle(kClip) > 0.9; }, kStartMs)) << "the clip plays";
@@ -302,8 +303,15 @@ TEST_P(ProgramCompositors, LockedNothingOfTheDesktopShowsAndThePromptIsDrawn) {
   QThread::msleep(2500);
   ASSERT_TRUE(watch.covered());
   if (desk.whileLocked) {
+    // The guard held up as the compositor starts and paints its first
+    // frames: what it left on the screen keeps the desktop out by itself.
+    const auto guard = static_cast<pid_t>(saver_->processId());
+    ASSERT_EQ(::kill(guard, SIGSTOP), 0);
     QProcess& compositor = desktop_->start(desk.compositor);
-    ASSERT_TRUE(waitUntil(compositorRuns, kStartMs));
+    const bool came = waitUntil(compositorRuns, kStartMs);
+    QThread::msleep(1000);
+    ASSERT_EQ(::kill(guard, SIGCONT), 0);
+    ASSERT_TRUE(came);
     QThread::msleep(1500);
     compositor.terminate();
     ASSERT_TRUE(waitUntil([] { return !compositorRuns(); }, kStartMs));
