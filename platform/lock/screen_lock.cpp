@@ -239,9 +239,8 @@ void ScreenLock::repair() {
     return;
   if (mode_ == Mode::Locked)
     placeStage();
-  followRootSize(stage_);
+  followRootSize();
   if (mode_ == Mode::Locked) {
-    followRootSize(backstop_);
     show(backstop_, true);
     show(stage_, true);
     keepKeptWindows();
@@ -262,22 +261,27 @@ void ScreenLock::repair() {
   xcb_flush(connection_);
 }
 
-void ScreenLock::followRootSize(xcb_window_t window) {
+// The stage and (locked) the backstop.
+void ScreenLock::followRootSize() {
   const auto geometry =
       own(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, root()), nullptr));
   if (!geometry)
     return;
-  const auto now =
-      own(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr));
-  // Only when it is not so already: each change tells every client that
-  // watches the root, this one too, whose repair would then come again.
-  if (!now || now->x != 0 || now->y != 0 || now->width != geometry->width ||
-      now->height != geometry->height) {
-    const std::uint32_t values[] = {0, 0, geometry->width, geometry->height};
-    xcb_configure_window(connection_, window,
-                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
-                             XCB_CONFIG_WINDOW_HEIGHT,
-                         values);
+  for (const xcb_window_t window : {stage_, backstop_}) {
+    if (window == XCB_NONE)
+      continue;
+    const auto now =
+        own(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr));
+    // Only when it is not so already: each change tells every client that
+    // watches the root, this one too, whose repair would then come again.
+    if (!now || now->x != 0 || now->y != 0 || now->width != geometry->width ||
+        now->height != geometry->height) {
+      const std::uint32_t values[] = {0, 0, geometry->width, geometry->height};
+      xcb_configure_window(connection_, window,
+                           XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
+                               XCB_CONFIG_WINDOW_HEIGHT,
+                           values);
+    }
   }
 }
 

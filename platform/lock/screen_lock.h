@@ -80,7 +80,7 @@ class ScreenLock {
   void holdOverlay();
   void releaseOverlay();
   void watchSubstructure(xcb_window_t window);
-  void followRootSize(xcb_window_t window);
+  void followRootSize();
   void show(xcb_window_t window, bool shown);
   void keepKeptWindows();
   void restack();
